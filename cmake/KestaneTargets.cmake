@@ -58,9 +58,12 @@ endfunction()
 # Writes the CMake package files of the two libraries that console programs link against,
 # and a pkg-config file for each installed library.
 function(kestane_install_packages)
-    set(cmakedir ${CMAKE_INSTALL_LIBDIR}/cmake/kestane)
-    install(EXPORT ${KESTANE_EXPORT_SET} NAMESPACE kestane:: DESTINATION ${cmakedir})
     get_property(libs GLOBAL PROPERTY KESTANE_LIBRARIES)
+    if(NOT libs)
+        return()
+    endif()
+    install(EXPORT ${KESTANE_EXPORT_SET} NAMESPACE kestane::
+            DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/kestane)
     foreach(pkg IN ITEMS objectkit rookclient)
         if(NOT pkg IN_LIST libs)
             continue()
