@@ -9,7 +9,7 @@ namespace mic {
 struct ReplyState;
 
 class ReplySink {
-public:
+  public:
     virtual ~ReplySink() = default;
     // Called on the reader thread; returns only after the engine has run its transaction step
     // for this reply (the reader waits, as the line protocol requires). `reply` points at the
@@ -18,7 +18,7 @@ public:
 };
 
 class CommandPort {
-public:
+  public:
     virtual ~CommandPort() = default;
     // Main thread. `message` is a command ended by 0xFF, at most 127 data bytes. Copies it,
     // prepares the ReplyState (echo length, count) and wakes the reader. Does not wait.
