@@ -78,6 +78,9 @@ class MicView {
                                    bool fromSelect) = 0;
     // Main thread. True while the popup is open but not yet ready (console data are ignored).
     virtual bool PopupOpeningNotReady() const = 0;
+    // Main thread. True while the popup is open and ready (console changes then refresh it even
+    // without the "popup controls" option).
+    virtual bool PopupOpenAndReady() const { return false; }
     // Main thread. Timer 3 fired (the popup's auto-close); the controller has stopped it.
     virtual void PopupTimerExpired() = 0;
     // Main thread. "Pop up on selection" switched off: empty an open popup and refresh it.
