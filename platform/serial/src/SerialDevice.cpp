@@ -168,6 +168,9 @@ int SerialDevice::open(const std::string& path) {
 
 void SerialDevice::close() {
     if (fd_ >= 0) {
+        // The exclusive flag belongs to the tty, not to our descriptor: it outlives us while
+        // anyone else holds the device open, and would then lock out our own reopen.
+        sys_.ioctl(fd_, TIOCNXCL, nullptr);
         sys_.close(fd_);
         fd_ = -1;
     }
