@@ -206,9 +206,10 @@ Status HiveStore::open(const std::string& file) {
     int64_t tables = 0;
     int64_t appId = 0;
     rc = probe(tables, appId);
-    if (rc != SQLITE_ROW && readOnly_ && (rc & 0xff) == SQLITE_CANTOPEN) {
+    if (rc != SQLITE_ROW && readOnly_ && (rc & 0xff) != SQLITE_NOTADB &&
+        (rc & 0xff) != SQLITE_CORRUPT) {
         // A WAL database in a directory we cannot write: SQLite cannot make its shared-memory
-        // file, so read the file as it stands.
+        // file (SQLITE_READONLY_CANTINIT or CANTOPEN), so read the file as it stands.
         sqlite3_close_v2(db_);
         db_ = nullptr;
         rc = sqlite3_open_v2(immutableUri(file).c_str(), &db_,
