@@ -112,10 +112,11 @@ class ProtocolEngine : public ReplySink {
     void Poll();
     void Resend();
     void Hand(const uint8_t* frame, size_t length);
-    void Transmit(const Frame& f, uint32_t mode, uint8_t expected, uint32_t timeoutMs);
+    void Transmit(const Frame& f, uint32_t mode, uint8_t expected, uint32_t awaiting,
+                  uint32_t timeoutMs);
     void CountAnswer(int rack, bool good);
     void StepVersion();
-    void StepDataBlock();
+    void StepDataBlock(int frameRack, uint32_t mode);
     void LogFrame(const uint8_t* bytes);
     void Log(const char* text);
 
@@ -135,6 +136,7 @@ class ProtocolEngine : public ReplySink {
     int polledRack_ = 0;
     int pollCounter_ = 0;
     int discoveryRack_ = 0;
+    int aimedRack_ = -1;  // the next poll goes here (a rack was just displayed)
     bool halted_ = false;
     int haltedRack_ = 0;
     bool versionScan_ = false;
