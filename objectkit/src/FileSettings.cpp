@@ -1,0 +1,39 @@
+#include "FileSettings.h"
+
+#include <cstdlib>
+
+#ifdef OBJECTKIT_HAVE_PLATFORM_REGISTRY
+#include <platform/registry.h>
+#endif
+
+namespace objectkit::files {
+
+uint32_t ReadMachineDword(const char* keyPath, const char* name, uint32_t defaultValue) {
+#ifdef OBJECTKIT_HAVE_PLATFORM_REGISTRY
+    namespace reg = platform::registry;
+    reg::Key key;
+    if (reg::Key::root(reg::Hive::LocalMachine).open(keyPath, key) != reg::Status::Ok) {
+        return defaultValue;
+    }
+    reg::Value value;
+    if (key.query(name, value) != reg::Status::Ok || value.type != reg::REG_DWORD ||
+        value.data.size() < 4) {
+        return defaultValue;
+    }
+    return static_cast<uint32_t>(value.data[0]) | static_cast<uint32_t>(value.data[1]) << 8 |
+           static_cast<uint32_t>(value.data[2]) << 16 | static_cast<uint32_t>(value.data[3]) << 24;
+#else
+    return defaultValue;
+#endif
+}
+
+bool ReadCompressedAuto() {
+    return ReadMachineDword("SOFTWARE\\KESTANE\\ROOKSERVER", "CompressedAuto", 1) != 0;
+}
+
+std::string DataDirectory() {
+    const char* dir = std::getenv("KESTANE_DATA_DIR");
+    return dir && *dir ? std::string(dir) : std::string("/var/lib/kestane/vantor");
+}
+
+}  // namespace objectkit::files

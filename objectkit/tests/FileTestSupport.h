@@ -1,0 +1,59 @@
+// Temporary directories and small file helpers for the file-format tests.
+#pragma once
+
+#include <unistd.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace objectkit::test {
+
+// A fresh directory per test, removed afterwards.
+class TempDirTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        dir_ = std::filesystem::temp_directory_path() /
+               ("objectkit_" + std::to_string(getpid()) + "_" + info->test_suite_name() + "_" +
+                info->name());
+        std::filesystem::remove_all(dir_);
+        std::filesystem::create_directories(dir_);
+    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
+
+    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+
+    static std::vector<uint8_t> ReadFile(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+    static void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
+    }
+    static void WriteText(const std::string& path, const std::string& text) {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out << text;
+    }
+    static uint32_t U32At(const std::vector<uint8_t>& b, size_t at) {
+        return static_cast<uint32_t>(b.at(at)) | static_cast<uint32_t>(b.at(at + 1)) << 8 |
+               static_cast<uint32_t>(b.at(at + 2)) << 16 |
+               static_cast<uint32_t>(b.at(at + 3)) << 24;
+    }
+    static void PutU32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) {
+            b.at(at + i) = static_cast<uint8_t>(v >> (8 * i));
+        }
+    }
+
+    std::filesystem::path dir_;
+};
+
+}  // namespace objectkit::test
