@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs the build tree into a temporary prefix, then builds and runs a program that finds
+# objectkit through find_package() and one that finds it through pkg-config.
+set -euo pipefail
+build_dir=$1
+source_dir=$(cd "$(dirname "$0")" && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cmake --install "$build_dir" --prefix "$work/prefix" >/dev/null
+cmake -S "$source_dir/consumer" -B "$work/consumer" -G Ninja \
+    -DCMAKE_PREFIX_PATH="$work/prefix" >/dev/null
+cmake --build "$work/consumer" >/dev/null
+libdir=$(dirname "$(find "$work/prefix" -name 'libobjectkit.so' | head -1)")
+LD_LIBRARY_PATH="$libdir" "$work/consumer/consumer"
+PKG_CONFIG_PATH="$libdir/pkgconfig" pkg-config --exists objectkit
+echo "installed package found by CMake and pkg-config"
