@@ -1,6 +1,7 @@
 // Path ranges of the console's sections, and path translation pairs.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
