@@ -90,8 +90,8 @@ std::vector<uint8_t> FileVersionStream(const std::tm& t, uint8_t major, uint8_t 
 
 std::vector<uint8_t> TimeAndDateStream(const std::tm& t, int milliseconds) {
     std::vector<uint8_t> b(kTimeAndDateSize, 0);
-    const int fields[8] = {t.tm_year + 1900, t.tm_mon + 1, t.tm_wday,   t.tm_mday,
-                           t.tm_hour,        t.tm_min,     t.tm_sec,    milliseconds};
+    const int fields[8] = {t.tm_year + 1900, t.tm_mon + 1, t.tm_wday, t.tm_mday,
+                           t.tm_hour,        t.tm_min,     t.tm_sec,  milliseconds};
     for (int i = 0; i < 8; ++i) {
         le::Put16(b.data() + 2 * i, static_cast<uint16_t>(fields[i]));
     }
@@ -209,9 +209,9 @@ int CAutomationEventArray::Load(const std::string& file, int& pathMode) {
         DecodeRecord(records->data() + i * kRecordSize, recordMode, event);
         data_[i] = event;
         if (step && i % step == 0 && i > 0) {
-            objectkit::PostStatusMessage(objectkit::StatusFileLoad,
-                                         objectkit::PercentOf(static_cast<long long>(i),
-                                                              static_cast<long long>(count)));
+            objectkit::PostStatusMessage(
+                objectkit::StatusFileLoad,
+                objectkit::PercentOf(static_cast<long long>(i), static_cast<long long>(count)));
         }
     }
     return 1;

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -11,6 +12,10 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+
+#ifdef OBJECTKIT_HAVE_PLATFORM_REGISTRY
+#include <platform/registry.h>
+#endif
 
 namespace objectkit::test {
 
@@ -23,11 +28,43 @@ class TempDirTest : public ::testing::Test {
                ("objectkit_" + std::to_string(getpid()) + "_" + info->test_suite_name() + "_" +
                 info->name());
         std::filesystem::remove_all(dir_);
-        std::filesystem::create_directories(dir_);
+        std::filesystem::create_directories(dir_ / "registry");
+        // Every test reads its own empty registry, never the machine's.
+        setenv("KESTANE_REGISTRY_DIR", (dir_ / "registry").c_str(), 1);
+        setenv("KESTANE_DATA_DIR", (dir_ / "data").c_str(), 1);
+#ifdef OBJECTKIT_HAVE_PLATFORM_REGISTRY
+        platform::registry::resetForTests();
+#endif
     }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
+    void TearDown() override {
+#ifdef OBJECTKIT_HAVE_PLATFORM_REGISTRY
+        platform::registry::resetForTests();
+#endif
+        std::filesystem::remove_all(dir_);
+    }
 
-    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+    static bool HaveRegistry() {
+#ifdef OBJECTKIT_HAVE_PLATFORM_REGISTRY
+        return true;
+#else
+        return false;
+#endif
+    }
+    // Sets a DWORD under HKEY_LOCAL_MACHINE; false when this build has no registry.
+    static bool SetMachineDword(const char* keyPath, const char* name, uint32_t value) {
+#ifdef OBJECTKIT_HAVE_PLATFORM_REGISTRY
+        namespace reg = platform::registry;
+        reg::Key key;
+        return reg::Key::root(reg::Hive::LocalMachine).create(keyPath, key) == reg::Status::Ok &&
+               reg::setDword(key, name, value) == reg::Status::Ok;
+#else
+        return false;
+#endif
+    }
+
+    std::string Path(const std::string& name) const {
+        return (dir_ / name).string();
+    }
 
     static std::vector<uint8_t> ReadFile(const std::string& path) {
         std::ifstream in(path, std::ios::binary);
