@@ -154,7 +154,7 @@ void registerForkHandlers() {
 // Locks the hive of a key, opens it and checks that the key still exists.
 class HiveCall {
   public:
-    explicit HiveCall(const KeyImpl& key) : key_(key), state_(stateOf(key.hive)) {
+    explicit HiveCall(const KeyImpl& key) : state_(stateOf(key.hive)) {
         registerForkHandlers();
         lock_ = std::unique_lock(state_.mutex);
         status_ = state_.ensureOpen(key.hive);
@@ -168,7 +168,6 @@ class HiveCall {
     HiveStore& store() { return state_.storeFor(isVolatile_); }
 
   private:
-    const KeyImpl& key_;
     HiveState& state_;
     std::unique_lock<std::mutex> lock_;
     Status status_ = Status::IoError;
