@@ -128,7 +128,7 @@ def seven(d, x, y, w, h, t, colour, ghost):
     return "".join(out)
 
 
-def digit_picture(d, colour, w=24, h=40, back="#0a0f15", ghost="#17222e"):
+def digit_picture(d, colour, w=24, h=40, back="#0a0f15", ghost="#101922"):
     body = (f'<rect width="{w}" height="{h}" fill="{back}"/>'
             + seven(d, w * 0.16, h * 0.12, w * 0.68, h * 0.76, max(2.5, w * 0.13), colour, ghost))
     return svg(w, h, body)

@@ -1,0 +1,166 @@
+#include "CMicApp.h"
+
+#include <unistd.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <cstdio>
+#include <memory>
+
+#include "Demo.h"
+#include "InstanceChecker.h"
+#include "ProfileSettings.h"
+#include "console/ConsoleSettings.h"
+#include "mic/core/PresetFile.h"
+#include "mic/ui/CDiagnostics.h"
+#include "mic/ui/CMicDlg.h"
+#include "px5r/Simulator.h"
+
+namespace mic::app {
+
+Arguments ParseArguments(const QStringList& arguments) {
+    Arguments a;
+    QStringList rest;
+    for (int i = 1; i < arguments.size(); ++i) {
+        const QString& arg = arguments[i];
+        if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
+            a.help = true;
+        } else if (arg == QLatin1String("--simulate")) {
+            bool ok = false;
+            const int n = i + 1 < arguments.size() ? arguments[i + 1].toInt(&ok) : 0;
+            if (!ok || n < 1 || n > 16) {
+                a.error = QStringLiteral("--simulate needs a number of racks from 1 to 16");
+                return a;
+            }
+            a.simulate = n;
+            ++i;
+        } else if (arg == QLatin1String("--demo")) {
+            if (i + 1 >= arguments.size()) {
+                a.error = QStringLiteral("--demo needs a directory");
+                return a;
+            }
+            a.demoDir = arguments[++i];
+        } else {
+            rest << arg;
+        }
+    }
+    a.raw = rest.join(QLatin1Char(' ')).toLocal8Bit().toStdString();
+    return a;
+}
+
+QString UsageText() {
+    return QStringLiteral(
+        "Usage: mic [ZERIN] [--simulate N] [--demo DIR]\n"
+        "Remote Microphone Amplifier Control: the controller of PX5R pre-amp racks.\n\n"
+        "  ZERIN          the alternate gain artwork (the whole argument string must be ZERIN)\n"
+        "  --simulate N   run N simulated racks (1-16) on an internal pseudo-terminal; every\n"
+        "                 communication port leads to them\n"
+        "  --demo DIR     with --simulate: run offscreen, operate the program for a few seconds\n"
+        "                 and write DIR/screenshot.png and DIR/report.txt (exit code 0 when\n"
+        "                 every step reached the racks)\n"
+        "  --help         this text\n");
+}
+
+CMicApp::CMicApp(std::string baseName) : baseName_(std::move(baseName)) {}
+
+int CMicApp::InitInstance(const Arguments& args) {
+    const bool demo = !args.demoDir.isEmpty();
+
+    // A demo runs beside a real instance: it neither takes nor wakes the single instance.
+    std::unique_ptr<CInstanceChecker> checker;
+    if (!demo) {
+        checker = std::make_unique<CInstanceChecker>(baseName_);
+        if (!checker->IsFirstInstance()) {
+            checker->WakePreviousInstance();
+            return 0;
+        }
+    }
+
+    WriteConsoleType(IsZerin(args.raw) ? 1 : 0);
+
+    ReadConsoleSettings();
+    const bool consoleType6 = GetConsoleSettings().VantorConsoleType == kIntegratingConsoleType;
+    ProfileStart start = ReadProfile(consoleType6);
+    RegistryProfileWriter writer;
+    if (start.portReplaced) {
+        SaveSettings(writer, start.settings);
+    }
+    // Console integration is decided once: console type 6, "Use With Vantor" = 1 and the
+    // console program installed.
+    const bool integration = consoleType6 && start.settings.useWithVantor == 1 &&
+                             QFileInfo::exists(mic::ui::CDiagnostics::ConsoleProgramPath());
+    if (integration) {
+        ReadPopupOptions(start.settings);
+    }
+
+    std::unique_ptr<px5r::Simulator> simulator;
+    std::string simulatedDevice;
+    if (args.simulate > 0) {
+        simulator = std::make_unique<px5r::Simulator>(px5r::SimOptions{.racks = args.simulate});
+        if (!simulator->Start()) {
+            std::fprintf(stderr, "mic: cannot start the simulated racks (no pseudo-terminal)\n");
+            return 1;
+        }
+        simulatedDevice = simulator->SlavePath();
+    }
+
+    mic::ui::CMicDlg::Options options;
+    options.config.settings = start.settings;
+    options.config.consoleIntegration = integration;
+    if (demo) {
+        options.config.snapshotPath =
+            QDir(args.demoDir).filePath(QString::fromLatin1(kSnapshotName)).toStdString();
+        options.config.debugLogPath =
+            QDir(args.demoDir).filePath(QStringLiteral("MicDebug.txt")).toStdString();
+    } else if (simulator) {
+        // Simulated racks must not overwrite the snapshot of the real ones.
+        options.config.snapshotPath = StateDirectory() + "/RestoreSnapshot-simulated.mic";
+    }
+    options.consoleType = start.consoleType;
+    options.profile = &writer;
+    if (simulator) {
+        options.deviceResolver = [simulatedDevice](uint32_t) { return simulatedDevice; };
+    }
+
+    mic::ui::CMicDlg window(options);
+
+    // The wake-up channel that the published handle names.
+    QLocalServer wakeServer;
+    const uint32_t handle = static_cast<uint32_t>(::getpid());
+    auto publish = [&] {
+        if (!checker) {
+            return;
+        }
+        const QString path = QString::fromStdString(WakeSocketPath(baseName_, handle));
+        QLocalServer::removeServer(path);
+        wakeServer.setSocketOptions(QLocalServer::UserAccessOption);
+        if (!wakeServer.listen(path)) {
+            return;
+        }
+        QObject::connect(&wakeServer, &QLocalServer::newConnection, &window, [&] {
+            while (QLocalSocket* s = wakeServer.nextPendingConnection()) {
+                QObject::connect(s, &QLocalSocket::readyRead, &window, [s, &window] {
+                    if (s->readAll().startsWith(kWakeMessage)) {
+                        window.Wake();
+                    }
+                });
+                QObject::connect(s, &QLocalSocket::disconnected, s, &QObject::deleteLater);
+            }
+        });
+        checker->StoreWindowHandle(handle);
+    };
+
+    if (demo) {
+        window.show();
+        window.Initialise(publish);
+        return RunDemo(window, simulator.get(), args.simulate, args.demoDir);
+    }
+    window.Initialise(publish);
+    window.exec();
+    return 0;
+}
+
+}  // namespace mic::app
