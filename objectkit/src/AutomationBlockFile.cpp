@@ -66,6 +66,9 @@ bool CAutomationBlockFile::Open(const std::string& name) {
     // Other processes may read the file while we write it (the shared-read opening of the
     // console's programs); nothing stops a second writer, as there.
     int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0 && (errno == EACCES || errno == EROFS)) {
+        fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);  // still readable; writes will fail
+    }
     if (fd < 0) {
         return false;
     }

@@ -98,6 +98,47 @@ std::vector<uint8_t> TimeAndDateStream(const std::tm& t, int milliseconds) {
     return b;
 }
 
+bool WriteEventStreams(CompoundFile& storage, const CAutomationEventArray& array, int pathMode) {
+    timeval now{};
+    gettimeofday(&now, nullptr);
+    std::tm local{};
+    time_t seconds = now.tv_sec;
+    localtime_r(&seconds, &local);
+
+    const int count = array.GetSize();
+    std::vector<uint8_t> records(static_cast<size_t>(count) * kRecordSize);
+    for (int i = 0; i < count; ++i) {
+        EncodeRecord(array[i], pathMode, records.data() + static_cast<size_t>(i) * kRecordSize);
+    }
+    storage.writeStream(kPathModeStream, U32Bytes(static_cast<uint32_t>(pathMode)));
+    const bool ok = storage.writeStream(kAutomationDataStream, std::move(records)) == Status::Ok;
+    storage.writeStream(kFileVersionStream, FileVersionStream(local, 1, 4));
+    storage.writeStream(kTimeAndDateStream,
+                        TimeAndDateStream(local, static_cast<int>(now.tv_usec / 1000)));
+    return ok;
+}
+
+void EncodeBlockRecord(const CAutomationEvent& e, uint8_t* r) {
+    r[0] = e.module;
+    r[1] = e.control;
+    le::Put16(r + 2, e.value);
+    le::Put32(r + 4, static_cast<uint32_t>(e.path));
+    le::Put32(r + 8, static_cast<uint32_t>(e.timeStamp));
+    r[12] = e.flags;
+    r[13] = 0;
+    le::Put16(r + 14, e.oldValue);
+}
+
+void DecodeBlockRecord(const uint8_t* r, CAutomationEvent& e) {
+    e.module = r[0];
+    e.control = r[1];
+    e.value = le::Get16(r + 2);
+    e.path = static_cast<int32_t>(le::Get32(r + 4));
+    e.timeStamp = static_cast<int32_t>(le::Get32(r + 8));
+    e.flags = r[12];
+    e.oldValue = le::Get16(r + 14);
+}
+
 }  // namespace objectkit::files
 
 using namespace objectkit::files;
@@ -105,28 +146,13 @@ namespace le = objectkit::le;
 
 int CAutomationEventArray::Save(const std::string& file) const {
     const int pathMode = objectkit::ReadMaxPathsMode();
-
-    // The streams go into the file in one rewrite: the version and time streams, the path mode
-    // and the records either all replace the old ones or none do.
+    // All four streams go into the file in one rewrite: they replace the old ones together
+    // or not at all.
     std::unique_ptr<CompoundFile> storage;
     if (CompoundFile::open(file, CompoundFile::Mode::ReadWrite, storage) != Status::Ok) {
         return 0;
     }
-    timeval now{};
-    gettimeofday(&now, nullptr);
-    std::tm local{};
-    time_t seconds = now.tv_sec;
-    localtime_r(&seconds, &local);
-
-    std::vector<uint8_t> records(static_cast<size_t>(size_) * kRecordSize);
-    for (int i = 0; i < size_; ++i) {
-        EncodeRecord(data_[i], pathMode, records.data() + static_cast<size_t>(i) * kRecordSize);
-    }
-    storage->writeStream(kPathModeStream, U32Bytes(static_cast<uint32_t>(pathMode)));
-    bool ok = storage->writeStream(kAutomationDataStream, std::move(records)) == Status::Ok;
-    storage->writeStream(kFileVersionStream, FileVersionStream(local, 1, 4));
-    storage->writeStream(kTimeAndDateStream,
-                         TimeAndDateStream(local, static_cast<int>(now.tv_usec / 1000)));
+    const bool ok = WriteEventStreams(*storage, *this, pathMode);
     return storage->close() == Status::Ok && ok ? 1 : 0;
 }
 

@@ -9,6 +9,11 @@
 
 #include <objectkit/AutomationEvent.h>
 
+class CAutomationEventArray;
+namespace platform::storage {
+class CompoundFile;
+}
+
 namespace objectkit::files {
 
 inline constexpr const char* kPathModeStream = "Path Mode";
@@ -27,5 +32,16 @@ void DecodeRecord(const uint8_t* record, int pathMode, CAutomationEvent& event);
 
 std::vector<uint8_t> FileVersionStream(const std::tm& local, uint8_t major, uint8_t minor);
 std::vector<uint8_t> TimeAndDateStream(const std::tm& local, int milliseconds);
+
+// Adds the four streams of an event array (path mode, version 1.4, time, records) to a
+// compound file opened for writing. False when the records cannot be written.
+bool WriteEventStreams(platform::storage::CompoundFile& storage, const CAutomationEventArray& array,
+                       int pathMode);
+
+// 16-byte event records of the block file, in the event's field order: module, control,
+// value, path, timeStamp, flags, one byte of padding, oldValue.
+inline constexpr size_t kBlockRecordSize = 16;
+void EncodeBlockRecord(const CAutomationEvent& event, uint8_t* record);
+void DecodeBlockRecord(const uint8_t* record, CAutomationEvent& event);
 
 }  // namespace objectkit::files

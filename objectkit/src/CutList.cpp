@@ -165,6 +165,7 @@ bool ReadTextCutList(const std::string& fileName, CutListMode mode,
         entry.m_Reel = e.event.m_Reel;
         entry.m_Event = e.event;
         entry.m_SourceIn = e.sourceIn;
+        entry.m_bHasSource = true;
         switch (e.event.m_EditType) {
             case EDL_EDIT_DISSOLVE:
                 entry.m_nRawType = CUT_DISSOLVE;

@@ -205,8 +205,9 @@ struct CCutListEntry {
     int32_t m_nLength = 0;  // frames
     int32_t m_nLink = 0;    // 1-based number of the entry this one refers to, 0 = none
     std::string m_Reel;
-    CEDLEvent m_Event;     // the EDL event behind the entry (text EDLs)
-    CTimecode m_SourceIn;  // source position of the entry (text EDLs)
+    CEDLEvent m_Event;          // the EDL event behind the entry (text EDLs)
+    CTimecode m_SourceIn;       // source position of the entry (text EDLs)
+    bool m_bHasSource = false;  // m_SourceIn was read (text EDLs); else the source is the start
 };
 
 // The binary cut-list file: "KTL_CUTLIST_FILE", two header values (format version 1, rate
