@@ -117,6 +117,7 @@ void ReplaceSpan(CAutomationEventArray& target, CAutomationEventArray& source,
 
     SortByTimeStable(output);
     target.Copy(output);
+    t.FinishProgress();
 }
 
 // Copies the events of `from` that a copy or merge takes: one source path renamed to the
@@ -167,6 +168,7 @@ void EraseWindow(CAutomationEventArray& array, const Selection& selection,
 
     SortByTimeStable(output);
     array.Copy(output);
+    s.FinishProgress();
 }
 
 }  // namespace
@@ -195,6 +197,7 @@ void CAutomationEventArray::IsolateChannelData(int routeModuleBase, const CPathM
 
     SortByTimeStable(output);
     Copy(output);
+    s.FinishProgress();
 }
 
 void CAutomationEventArray::EraseChannelData(int routeModuleBase, const CPathMap& map) {

@@ -5,6 +5,7 @@
 
 #ifdef OBJECTKIT_HAVE_CONSOLESETTINGS
 #include <console/ConsoleSettings.h>
+#include <console/GenericRegistryObject.h>
 #endif
 #ifdef OBJECTKIT_HAVE_PLATFORM_REGISTRY
 #include <platform/registry.h>
@@ -15,25 +16,31 @@ namespace {
 
 std::atomic<int> g_consoleTypeOverride{0};
 
-#ifdef OBJECTKIT_HAVE_PLATFORM_REGISTRY
-uint32_t ReadMachineDword(const char* keyPath, const char* name, uint32_t defaultValue) {
+// A number under HKEY_LOCAL_MACHINE; DWORD values and decimal text both count, anything else
+// (or a missing key or value) gives the default.
+uint32_t ReadMachineNumber(const char* keyPath, const char* name, uint32_t defaultValue) {
+#if defined(OBJECTKIT_HAVE_CONSOLESETTINGS)
+    uint32_t value = defaultValue;
+    CLocalMachineRegistryObject registry;
+    registry.ReadNumber(keyPath, name, value, defaultValue);
+    return value;
+#elif defined(OBJECTKIT_HAVE_PLATFORM_REGISTRY)
     namespace reg = platform::registry;
     reg::Key key;
-    if (reg::Key::root(reg::Hive::LocalMachine).open(keyPath, key) != reg::Status::Ok) {
-        return defaultValue;
-    }
     reg::Value value;
-    if (key.query(name, value) != reg::Status::Ok) {
+    if (reg::Key::root(reg::Hive::LocalMachine).open(keyPath, key) != reg::Status::Ok ||
+        key.query(name, value) != reg::Status::Ok || value.type != reg::REG_DWORD ||
+        value.data.size() < 4) {
         return defaultValue;
     }
-    if (value.type == reg::REG_DWORD && value.data.size() >= 4) {
-        return static_cast<uint32_t>(value.data[0]) | static_cast<uint32_t>(value.data[1]) << 8 |
-               static_cast<uint32_t>(value.data[2]) << 16 |
-               static_cast<uint32_t>(value.data[3]) << 24;
-    }
+    return static_cast<uint32_t>(value.data[0]) | static_cast<uint32_t>(value.data[1]) << 8 |
+           static_cast<uint32_t>(value.data[2]) << 16 | static_cast<uint32_t>(value.data[3]) << 24;
+#else
+    (void)keyPath;
+    (void)name;
     return defaultValue;
-}
 #endif
+}
 
 }  // namespace
 
@@ -68,12 +75,8 @@ int DefaultsVariant(int consoleType) {
 }
 
 int ReadMaxPathsMode() {
-#ifdef OBJECTKIT_HAVE_PLATFORM_REGISTRY
     return static_cast<int>(
-        ReadMachineDword("SOFTWARE\\Kestane Vantor\\Main", "Max Paths Mode", 0));
-#else
-    return 0;
-#endif
+        ReadMachineNumber("SOFTWARE\\Kestane Vantor\\Main", "Max Paths Mode", 0));
 }
 
 int MaxPathCount(int maxPathsMode) {
@@ -81,11 +84,7 @@ int MaxPathCount(int maxPathsMode) {
 }
 
 int ReadCardLinkType() {
-#ifdef OBJECTKIT_HAVE_PLATFORM_REGISTRY
-    return static_cast<int>(ReadMachineDword("SOFTWARE\\KESTANE\\ROOKSERVER", "CardLinkType", 0));
-#else
-    return 0;
-#endif
+    return static_cast<int>(ReadMachineNumber("SOFTWARE\\KESTANE\\ROOKSERVER", "CardLinkType", 0));
 }
 
 void SetConsoleTypeForTests(int consoleType) {

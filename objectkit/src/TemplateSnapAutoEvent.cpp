@@ -534,6 +534,22 @@ bool WordValue(const ControlInfo& info, const std::string& text, double& value) 
                 return true;
             }
             return false;
+        case Kind::Decimal:
+        case Kind::NoParser:
+        case Kind::LevelDb:
+        case Kind::OutputTrim:
+        case Kind::EqGain:
+        case Kind::GainDb:
+        case Kind::SignedGainDb:
+        case Kind::Frequency:
+        case Kind::Q:
+        case Kind::Ratio:
+        case Kind::InverseRatio:
+        case Kind::Attack:
+        case Kind::Release:
+        case Kind::PreDelay:
+        case Kind::Delay:
+            return false;  // numbers only
         default:
             break;
     }

@@ -102,6 +102,13 @@ void Replayer::ReportProgress() {
     }
 }
 
+void Replayer::FinishProgress() {
+    if (reportProgress_ && lastPercent_ != 100) {
+        lastPercent_ = 100;
+        PostStatusMessage(context_.progressCode, 100);
+    }
+}
+
 void Replayer::Append(const CAutomationEvent& e, int cell, bool generated) {
     const int index = array_.Add(e);
     if (cell < 0) {

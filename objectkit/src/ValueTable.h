@@ -104,6 +104,8 @@ class Replayer {
     int LastIndex() const { return lastIndex_; }
     CAutomationEventArray& Array() { return array_; }
 
+    // Posts 100 percent if playing has not reached it (the operation is complete).
+    void FinishProgress();
     // Applies every further event with a time stamp at most `time`.
     void PlayTo(int32_t time);
     // Sets the time for generated events without applying anything (output replayers keep
