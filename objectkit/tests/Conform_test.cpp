@@ -1,0 +1,415 @@
+#include <objectkit/Conform.h>
+
+#include <filesystem>
+#include <tuple>
+
+#include <objectkit/AutomationBlockFile.h>
+#include <objectkit/Settings.h>
+
+#include "FileTestSupport.h"
+#include "LittleEndian.h"
+
+namespace {
+
+// Fader level (continuous) and mute (switch) of the large layout's fader module.
+constexpr uint8_t kFader = 14;
+constexpr uint8_t kLevel = 0;
+constexpr uint8_t kMute = 2;
+
+CAutomationEvent Ev(int32_t time, int32_t path, uint8_t control, uint16_t value) {
+    CAutomationEvent e;
+    e.timeStamp = time;
+    e.path = path;
+    e.module = kFader;
+    e.control = control;
+    e.value = value;
+    return e;
+}
+
+using Row = std::tuple<int32_t, int32_t, int, int, int>;  // time, path, module, control, value
+
+std::vector<Row> Rows(const CAutomationEventArray& a) {
+    std::vector<Row> rows;
+    for (const auto& e : a) {
+        rows.emplace_back(e.timeStamp, e.path, e.module, e.control, e.value);
+    }
+    return rows;
+}
+
+void Fill(CAutomationEventArray& a, std::initializer_list<CAutomationEvent> events) {
+    a.RemoveAll();
+    for (const auto& e : events) {
+        a.Add(e);
+    }
+}
+
+class ConformTest : public objectkit::test::TempDirTest {
+  protected:
+    void SetUp() override {
+        TempDirTest::SetUp();
+        objectkit::SetConsoleTypeForTests(3);
+        if (!HaveRegistry()) {
+            GTEST_SKIP() << "needs the registry to switch off phase alignment";
+        }
+        // Linked cards take values on exact time stamps, which keeps the expectations plain.
+        ASSERT_TRUE(SetMachineDword("SOFTWARE\\KESTANE\\ROOKSERVER", "CardLinkType", 2));
+    }
+    void TearDown() override {
+        objectkit::SetConsoleTypeForTests(0);
+        TempDirTest::TearDown();
+    }
+
+    // A binary EDL of (reel, source in, record in, record out) events at 25 fps.
+    void WriteEDL(
+        const std::string& path,
+        const std::vector<std::tuple<std::string, CTimecode, CTimecode, CTimecode>>& events) {
+        CEDLWriter writer;
+        ASSERT_TRUE(writer.Open(path, {}));
+        for (const auto& [reel, src, in, out] : events) {
+            CEDLEvent e;
+            e.m_Reel = reel;
+            e.m_EditType = EDL_EDIT_CUT;
+            ASSERT_TRUE(writer.WriteEvent(e, src, in, out));
+        }
+        ASSERT_TRUE(writer.Close());
+    }
+
+    // The mix being conformed: a fader move at frame 1000 and a mute from frame 500.
+    void MakeMix(CAutomationPackage& mix) {
+        Fill(mix, {Ev(0, 0, kLevel, 100), Ev(0, 1, kMute, 0), Ev(2000, 1, kMute, 1),
+                   Ev(4000, 0, kLevel, 200)});
+    }
+};
+
+TEST_F(ConformTest, ThreeEditsMoveSourceAutomationToTheirRecordRanges) {
+    // Reel A: fader moves at frames 100, 150 and 250; a mute at frame 110.
+    CAutomationEventArray reelA;
+    Fill(reelA, {Ev(400, 0, kLevel, 500), Ev(440, 1, kMute, 1), Ev(600, 0, kLevel, 600),
+                 Ev(1000, 0, kLevel, 700)});
+    ASSERT_EQ(reelA.Save(Path("REELA.aut")), 1);
+    // Reel B, stored as a block file: the fader at 300 from the start, 350 at frame 2000.
+    CAutomationPackage reelB;
+    Fill(reelB, {Ev(0, 0, kLevel, 300), Ev(8000, 0, kLevel, 350)});
+    ASSERT_EQ(reelB.SaveToBlockFile(Path("REELB.aut")), 1);
+
+    std::string edl = Path("new cut.edl");
+    WriteEDL(edl, {
+                      // frames 100-150 of A to 500-550
+                      {"REELA", {0, 0, 4, 0}, {0, 0, 20, 0}, {0, 0, 22, 0}},
+                      // frames 1975-2025 of B to 750-800
+                      {"REELB", {0, 1, 19, 0}, {0, 0, 30, 0}, {0, 0, 32, 0}},
+                      // black over frames 990-1010
+                      {"BL", {0, 0, 0, 0}, {0, 0, 39, 15}, {0, 0, 40, 10}},
+                  });
+    CAutomationPackage mix;
+    MakeMix(mix);
+    ASSERT_EQ(DoConform(&mix, edl), CONFORM_SUCCESS);
+
+    const std::vector<Row> want = {
+        {0, 0, kFader, kLevel, 100},  // before the first edit: the mix as it was
+        {0, 1, kFader, kMute, 0},
+        {2000, 0, kFader, kLevel, 500},  // edit 1 starts from A's state at frame 100
+        {2040, 1, kFader, kMute, 1},     // A's mute, moved by 400 frames; the mix's own mute
+                                         // at 2000 inside the range is replaced
+        {2200, 0, kFader, kLevel, 100},  // after the range the fader returns to the mix's value
+        {3000, 0, kFader, kLevel, 300},  // edit 2: B's state at frame 1975
+        {3100, 0, kFader, kLevel, 350},  // B's move at frame 2000
+        {3200, 0, kFader, kLevel, 100},  // back to the mix
+        {4040, 0, kFader, kLevel, 200},  // black: the move at 4000 waits for the range's end
+    };
+    EXPECT_EQ(Rows(mix), want);
+
+    ASSERT_EQ(mix.m_SourceDestItems.size(), 6u);
+    EXPECT_EQ(mix.m_SourceDestItems[2].m_In, 1975);
+    EXPECT_EQ(mix.m_SourceDestItems[2].m_Out, 2025);
+    EXPECT_EQ(mix.m_SourceDestItems[3].m_In, 750);
+    EXPECT_EQ(mix.m_SourceDestItems[2].m_nReelIndex, 1);
+    EXPECT_EQ(mix.m_SourceDestItems[4].m_nReelIndex, -1);
+    EXPECT_TRUE(mix.m_SourceReels.empty());  // source packages are let go after the run
+}
+
+TEST_F(ConformTest, FailuresReportTheirStageAndLeaveTheMixAlone) {
+    CAutomationPackage mix;
+    MakeMix(mix);
+    const auto before = Rows(mix);
+
+    std::string missing = Path("missing.edl");
+    EXPECT_EQ(DoConform(&mix, missing), CONFORM_OPEN_EDL);
+    std::string text = Path("text.edl");  // an EDL named so must be in the binary form
+    WriteText(text, "001 REELA V C 00:00:04:00 00:00:06:00 00:00:20:00 00:00:22:00\n");
+    EXPECT_EQ(DoConform(&mix, text), CONFORM_OPEN_EDL);
+
+    std::string edl = Path("nosource.edl");
+    WriteEDL(edl, {{"NOREEL", {0, 0, 4, 0}, {0, 0, 20, 0}, {0, 0, 22, 0}}});
+    EXPECT_EQ(DoConform(&mix, edl), CONFORM_APPLY);
+    // Reel names cannot lead out of the EDL's directory.
+    WriteEDL(edl, {{"../REELA", {0, 0, 4, 0}, {0, 0, 20, 0}, {0, 0, 22, 0}}});
+    std::filesystem::create_directories(Path("sub"));
+    CAutomationEventArray outside;
+    Fill(outside, {Ev(0, 0, kLevel, 1)});
+    ASSERT_EQ(outside.Save(Path("REELA.aut")), 1);
+    std::string nested = Path("sub/cut.edl");
+    std::filesystem::copy_file(edl, nested);
+    EXPECT_EQ(DoConform(&mix, nested), CONFORM_APPLY);
+
+    mix.m_nConsoleType = 1;  // a small-layout mix on a large-layout console
+    WriteEDL(edl, {{"BL", {0, 0, 0, 0}, {0, 0, 20, 0}, {0, 0, 22, 0}}});
+    EXPECT_EQ(DoConform(&mix, edl), CONFORM_PREPARE);
+    EXPECT_EQ(Rows(mix), before);
+    EXPECT_EQ(DoConform(nullptr, edl), CONFORM_OPEN_EDL);
+}
+
+TEST_F(ConformTest, CutListsAndTextFilesGoThroughTheTemporaryEDL) {
+    CAutomationEventArray reel;
+    Fill(reel, {Ev(400, 0, kLevel, 900)});
+    ASSERT_EQ(reel.Save(Path("R1.aut")), 1);
+
+    // A cut list named in capitals is still a cut list.
+    std::vector<uint8_t> bytes;
+    objectkit::le::Writer w{bytes};
+    w.Bytes("KTL_CUTLIST_FILE", 16);
+    w.U32(1);
+    w.U32(1);
+    w.U32(1);
+    w.U32(1);                                      // cut
+    w.U32(objectkit::PackTimecode({0, 0, 4, 0}));  // at frame 100 (source taken there too)
+    w.U32(objectkit::PackTimecode({0, 0, 2, 0}));  // for 50 frames
+    w.U32(0);
+    char reelName[16] = "R1";
+    w.Bytes(reelName, 16);
+    std::string cut = Path("MIX.CUT");
+    WriteFile(cut, bytes);
+    CAutomationPackage mix;
+    MakeMix(mix);
+    ASSERT_EQ(DoConform(&mix, cut), CONFORM_SUCCESS);
+    EXPECT_EQ(Rows(mix), (std::vector<Row>{{0, 0, kFader, kLevel, 100},
+                                           {0, 1, kFader, kMute, 0},
+                                           {400, 0, kFader, kLevel, 900},
+                                           {600, 0, kFader, kLevel, 100},
+                                           {2000, 1, kFader, kMute, 1},
+                                           {4000, 0, kFader, kLevel, 200}}));
+    const auto temp = ReadFile(objectkit::TemporaryEDLPath());
+    ASSERT_GE(temp.size(), 10u);
+    EXPECT_EQ(std::string(temp.begin(), temp.begin() + 10), "KTL HDRNEW");
+
+    // A name without an extension is a text cut list; its dissolve halves share a number.
+    std::string text = Path("cutlist");
+    WriteText(text,
+              "001 R1 V C 00:00:04:00 00:00:04:00 00:00:30:00 00:00:30:00\n"
+              "001 R1 V D 025 00:00:04:00 00:00:05:00 00:00:30:00 00:00:31:00\n");
+    MakeMix(mix);
+    ASSERT_EQ(DoConform(&mix, text), CONFORM_SUCCESS);
+    CEDLReader reader(objectkit::TemporaryEDLPath(), EDL_GENERIC);
+    CEDLEvent e;
+    CTimecode a, b, c;
+    std::vector<int32_t> links;
+    while (reader.ReadEvent(e, a, b, c)) {
+        links.push_back(e.m_nLink);
+    }
+    EXPECT_EQ(links, (std::vector<int32_t>{0, 0}));
+
+    // Files that cannot be opened raise the file exception; unreadable content gives -1.
+    std::string gone = Path("gone.Cut");
+    EXPECT_THROW(DoConform(&mix, gone), CFileException);
+    std::string bare = Path("gone");
+    EXPECT_THROW(DoConform(&mix, bare), CFileException);
+    std::string empty = Path("empty.txt");
+    WriteText(empty, "TITLE: nothing\n");
+    EXPECT_EQ(DoConform(&mix, empty), CONFORM_READ_FAILED);
+}
+
+TEST_F(ConformTest, CopyMoveAndDeleteWorkOnTheMixItself) {
+    auto mixWithMoves = [](CAutomationPackage& mix) {
+        Fill(mix, {Ev(0, 0, kLevel, 100), Ev(400, 0, kLevel, 500), Ev(600, 0, kLevel, 600),
+                   Ev(4000, 0, kLevel, 200)});
+    };
+    CSourceDestItem source, destination;
+    source.m_In = 100;  // frames 100-150
+    source.m_Out = 150;
+    destination.m_In = 500;
+    destination.m_Out = 550;
+
+    CAutomationPackage mix;
+    mixWithMoves(mix);
+    ASSERT_EQ(CopyConformLogicStyle(&mix, &source, &destination), CONFORM_SUCCESS);
+    EXPECT_EQ(Rows(mix), (std::vector<Row>{{0, 0, kFader, kLevel, 100},
+                                           {400, 0, kFader, kLevel, 500},
+                                           {600, 0, kFader, kLevel, 600},
+                                           {2000, 0, kFader, kLevel, 500},
+                                           {2200, 0, kFader, kLevel, 600},
+                                           {4000, 0, kFader, kLevel, 200}}));
+
+    mixWithMoves(mix);
+    ASSERT_EQ(MoveConformLogicStyle(&mix, &source, &destination), CONFORM_SUCCESS);
+    const std::vector<Row> vacated = {
+        {0, 0, kFader, kLevel, 100},    {600, 0, kFader, kLevel, 500},  // held through the range
+        {600, 0, kFader, kLevel, 600},  {2000, 0, kFader, kLevel, 500},
+        {2200, 0, kFader, kLevel, 600}, {4000, 0, kFader, kLevel, 200}};
+    EXPECT_EQ(Rows(mix), vacated);
+
+    mixWithMoves(mix);
+    ASSERT_EQ(DeleteConformLogicStyle(&mix, &source), CONFORM_SUCCESS);
+    EXPECT_EQ(Rows(mix), (std::vector<Row>{{0, 0, kFader, kLevel, 100},
+                                           {600, 0, kFader, kLevel, 500},
+                                           {600, 0, kFader, kLevel, 600},
+                                           {4000, 0, kFader, kLevel, 200}}));
+
+    // A range written across midnight (23:59:59:15 to 00:00:00:15) keeps its 25 frames and
+    // runs on past the day's last frame.
+    CSourceDestItem wrapped;
+    wrapped.m_In = 2160000 - 10;
+    wrapped.m_Out = 15;
+    Fill(mix, {Ev(0, 0, kLevel, 100), Ev(8639980, 0, kLevel, 700), Ev(8640040, 0, kLevel, 750),
+               Ev(8640400, 0, kLevel, 800)});
+    ASSERT_EQ(DeleteConformLogicStyle(&mix, &wrapped), CONFORM_SUCCESS);
+    EXPECT_EQ(Rows(mix), (std::vector<Row>{{0, 0, kFader, kLevel, 100},
+                                           {8640060, 0, kFader, kLevel, 750},
+                                           {8640400, 0, kFader, kLevel, 800}}));
+    EXPECT_EQ(DeleteConformLogicStyle(nullptr, &wrapped), CONFORM_OPEN_EDL);
+}
+
+TEST_F(ConformTest, ArrayConformBuildsTheCutFromConsecutiveSourceStretches) {
+    CAutomationEventArray source;
+    Fill(source, {Ev(0, 0, kLevel, 10), Ev(0, 3, kMute, 1), Ev(100, 0, kLevel, 20),
+                  Ev(240, 0, kLevel, 30)});
+    ASSERT_EQ(source.Save(Path("source.aut")), 1);
+    CEDLItemList list;
+    CEDLItem gap, first, second;
+    gap.m_nLength = 100;
+    first.m_nKind = CEDLItem::FirstGroup;
+    first.m_nStart = 100;
+    first.m_nLength = 50;
+    second.m_nKind = CEDLItem::SecondGroup;
+    second.m_nStart = 150;
+    second.m_nLength = 50;
+    list.Add(gap);
+    list.Add(first);
+    list.Add(second);
+
+    CAutomationEventArray result;
+    std::string error;
+    ASSERT_EQ(result.EDLConform(list, Path("source.aut"), Path("out.aut"), nullptr, error), 1)
+        << error;
+    EXPECT_EQ(Rows(result), (std::vector<Row>{{400, 0, kFader, kLevel, 10},
+                                              {400, 3, kFader, kMute, 1},
+                                              {500, 0, kFader, kLevel, 20},
+                                              {640, 0, kFader, kLevel, 30}}));
+    CAutomationEventArray saved;
+    ASSERT_EQ(saved.Load(Path("out.aut")), 1);
+    EXPECT_EQ(Rows(saved), Rows(result));
+
+    EXPECT_EQ(result.EDLConform(list, Path("none.aut"), Path("out.aut"), nullptr, error), 0);
+    EXPECT_EQ(error, "Conform could not save the automation :\n No such file or directory");
+    EXPECT_EQ(result.EDLConform(list, Path("source.aut"), Path("no/dir/out.aut"), nullptr, error),
+              0);
+    EXPECT_EQ(error.rfind("Conform could not save the automation :\n ", 0), 0u);
+    EXPECT_EQ(result.GetSize(), 4);
+}
+
+class PackageTest : public objectkit::test::TempDirTest {
+  protected:
+    static void MakePackage(CAutomationPackage& p) {
+        Fill(p, {Ev(0, 0, kLevel, 1), Ev(8, 255, kMute, 2)});
+        p[1].flags = 9;
+        p[1].oldValue = 77;
+        p.m_AutomationSize = {18, 4, 5};
+        p.m_CtlGroups[0][0].m_Data = std::vector<uint8_t>(124 * 2, 0xC1);
+        p.m_CtlGroups[1][7].m_Data = std::vector<uint8_t>(124, 0xC2);
+        p.m_RteGroups[0][3].m_Data = std::vector<uint8_t>(20 * 3, 0xD1);
+        p.m_CtrlParms = std::vector<uint8_t>(124, 0x11);
+        p.m_RteParms = std::vector<uint8_t>(40, 0x22);
+        p.m_PathMap.AddSection(0, 48);
+        p.m_PathMap.AddSection(48, 8);
+        p.m_VectorData[2] = {7, 8, 9};
+        p.m_LinkMap = {1, -1};
+        p.m_GangMap = {3};
+        p.m_CutAB = {128, 129};
+        p.m_nFrameRate = 25;
+        p.m_nConsoleType = 3;
+        p.m_nMixPass[0] = 4;
+        p.m_nMixPass[1] = 2;
+    }
+    static void ExpectSame(const CAutomationPackage& a, const CAutomationPackage& b) {
+        EXPECT_EQ(Rows(a), Rows(b));
+        EXPECT_EQ(a[1], b[1]);
+        EXPECT_EQ(a.m_AutomationSize, b.m_AutomationSize);
+        for (int s = 0; s < 2; ++s) {
+            for (int g = 0; g < 8; ++g) {
+                EXPECT_EQ(a.m_CtlGroups[s][g], b.m_CtlGroups[s][g]) << s << g;
+                EXPECT_EQ(a.m_RteGroups[s][g], b.m_RteGroups[s][g]) << s << g;
+            }
+        }
+        EXPECT_EQ(a.m_CtrlParms, b.m_CtrlParms);
+        EXPECT_EQ(a.m_RteParms, b.m_RteParms);
+        EXPECT_EQ(a.m_PathMap.values, b.m_PathMap.values);
+        EXPECT_EQ(a.m_VectorData[2], b.m_VectorData[2]);
+        EXPECT_EQ(a.m_LinkMap, b.m_LinkMap);
+        EXPECT_EQ(a.m_GangMap, b.m_GangMap);
+        EXPECT_EQ(a.m_CutAB, b.m_CutAB);
+        EXPECT_EQ(a.m_nFrameRate, b.m_nFrameRate);
+        EXPECT_EQ(a.m_nConsoleType, b.m_nConsoleType);
+        EXPECT_EQ(a.m_nMixPass[0], b.m_nMixPass[0]);
+        EXPECT_EQ(a.m_nMixPass[1], b.m_nMixPass[1]);
+    }
+};
+
+TEST_F(PackageTest, BothStoredFormsCarryEveryPart) {
+    CAutomationPackage p;
+    MakePackage(p);
+    ASSERT_EQ(p.Save(Path("mix.aut")), 1);
+    ASSERT_EQ(p.SaveToBlockFile(Path("mix.atx")), 1);
+    for (const char* name : {"mix.aut", "mix.atx"}) {
+        CAutomationPackage q;
+        ASSERT_EQ(q.Load(Path(name)), 1) << name;
+        ExpectSame(p, q);
+        EXPECT_EQ(q.PathCount(), 256);
+        EXPECT_EQ(q.m_FileName, Path(name));
+    }
+    const std::string cmd = "/usr/bin/python3 -c 'import olefile; o=olefile.OleFileIO(\"" +
+                            Path("mix.aut") +
+                            "\"); print(\",\".join(sorted(\"/\".join(e) for e in o.listdir())))'";
+    std::string out;
+    if (FILE* pipe = popen(cmd.c_str(), "r")) {
+        char buf[1024];
+        while (fgets(buf, sizeof buf, pipe)) {
+            out += buf;
+        }
+        pclose(pipe);
+    }
+    EXPECT_EQ(out,
+              "AutomationData,AutomationSize,ConsoleType,CutAB,File Version,FrameRate,"
+              "Grp1CtlData,Grp4RteData,GrpB8CtlData,Mix Pass,Path Mode,Time And Date,"
+              "Vantor1VectorData,Vantor2VectorData,Vantor3VectorData,VantorCCtrlParms,"
+              "VantorCRteParms,VantorGangMap,VantorLinkMap,VantorPathMap\n");
+
+    p.Clear();
+    EXPECT_EQ(p.GetSize(), 0);
+    EXPECT_EQ(p.m_nMixPass[0], -1);
+    EXPECT_EQ(p.m_nFrameRate, -1);
+    EXPECT_TRUE(p.m_CtlGroups[0][0].m_Data.empty());
+}
+
+TEST_F(PackageTest, BlockFilesOfTheOtherPathLayoutAreRefused) {
+    CAutomationPackage p;
+    MakePackage(p);
+    p.m_AutomationSize[0] = 25;  // written on a 500-path system
+    ASSERT_EQ(p.SaveToBlockFile(Path("wide.atx")), 1);
+    CAutomationPackage q;
+    EXPECT_EQ(q.Load(Path("wide.atx")), 0);
+    EXPECT_EQ(q.GetSize(), 0);
+
+    // A block file without the optional parts loads with those parts empty.
+    CAutomationBlockFile bare;
+    bare.SetChunkPause(std::chrono::microseconds(0));
+    ASSERT_TRUE(bare.Open(Path("bare.atx")));
+    uint8_t record[16] = {kFader, kLevel, 0x34, 0x12, 5, 0, 0, 0, 40, 0, 0, 0, 0, 0, 0, 0};
+    ASSERT_TRUE(bare.WriteBlock(CAutomationPackage::BlockEvents, record, 16));
+    ASSERT_TRUE(bare.Close());
+    ASSERT_EQ(q.Load(Path("bare.atx")), 1);
+    ASSERT_EQ(q.GetSize(), 1);
+    EXPECT_EQ(q[0], Ev(40, 5, kLevel, 0x1234));
+    EXPECT_TRUE(q.m_CtrlParms.empty());
+    EXPECT_EQ(q.Load(Path("nothing.atx")), 0);
+}
+
+}  // namespace
