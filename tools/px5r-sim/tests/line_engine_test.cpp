@@ -201,3 +201,21 @@ TEST(ControllerOnSimulatedLine, DISABLED_KeepsAChangeMadeRightAfterSelectingARac
         rig.Eventually([&] { return rig.mic->Engine().RingEmpty() && AllSame(rig, 2); }, 20s))
         << AllDifferences(rig, 2);
 }
+
+TEST(ControllerOnSimulatedLine, ReportsAVanishedLineOnceAndWorksAgainAfterTheOperatorReopensIt) {
+    LineRig rig({.racks = 2});
+    rig.Start();
+    ASSERT_TRUE(rig.Eventually([&] { return rig.OnLine(0) && rig.OnLine(1); }));
+
+    rig.sim.Stop();  // the adapter is pulled out
+    ASSERT_TRUE(rig.Eventually([&] { return !rig.OnLine(0) && !rig.OnLine(1); }));
+    ASSERT_TRUE(rig.Eventually([&] { return rig.Boxes() >= 1; }));
+    std::this_thread::sleep_for(300ms);  // the engine keeps polling into the void meanwhile
+    EXPECT_EQ(rig.Boxes(), 1u);
+
+    ASSERT_TRUE(rig.sim.Start());                       // plugged in again (a new device path)
+    rig.loop.Run([&] { rig.mic->SetupAction(0, 4); });  // the operator picks COM1 again
+    EXPECT_TRUE(rig.Eventually([&] { return rig.OnLine(0) && rig.OnLine(1); }));
+    EXPECT_TRUE(rig.Eventually([&] { return AllSame(rig, 2); })) << AllDifferences(rig, 2);
+    EXPECT_EQ(rig.loop.Run([&] { return rig.view.portErrors; }), 0);
+}
