@@ -1,0 +1,430 @@
+// The real main window against simulated racks: operator input reaches the racks, refusals snap
+// back, presets round-trip, the Setup / Test window works, the window stays usable while the
+// racks are polled and never closes on Enter or Escape.
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include "MicDlgFixture.h"
+#include "mic/core/PresetFile.h"
+#include "mic/core/SerialPort.h"
+#include "mic/ui/CBmpButton.h"
+#include "mic/ui/CDiagnostics.h"
+#include "mic/ui/CPictureLabel.h"
+#include "mic/ui/Pictures.h"
+#include "mic/ui/SmallDialogs.h"
+
+using mic::ui::testing::SimulatedWindow;
+
+namespace {
+
+QPoint StripPoint(int channel, int y) {
+    return QPoint(6 + 51 * channel + 24, y);
+}
+
+// A mouse movement with the given buttons held (QTest's moves carry no button state).
+void MoveWith(QWidget* w, QPoint p, Qt::MouseButtons buttons) {
+    QMouseEvent move(QEvent::MouseMove, p, w->mapToGlobal(p), Qt::NoButton, buttons,
+                     Qt::NoModifier);
+    QApplication::sendEvent(w, &move);
+}
+
+template <typename T>
+T* WaitForChild(QWidget* parent, const QString& name = {}, int ms = 5000) {
+    T* found = nullptr;
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < ms) {
+        for (T* c : parent->findChildren<T*>(name)) {
+            if (c->isVisible()) {
+                found = c;
+            }
+        }
+        if (found) {
+            return found;
+        }
+        QTest::qWait(20);
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+class MicDlgAgainstRacks : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void aPhantomClickReachesTheRackAndLightsTheButton();
+    void aRefusedChangeSnapsBackAndSendsNothing();
+    void typedGainsFollowTheTensAndUnitsRule();
+    void draggingTheGainMovesOneStepPerMovement();
+    void rackButtonsSwitchTheDisplayedRack();
+    void storeThenLoadRestoresTheStateAndSendsIt();
+    void setupShowsVersionsAndItsActionsTakeEffect();
+    void exitAsksAndNoKeepsRunning();
+    void enterEscapeAndTabBehave();
+    void theWindowStaysResponsiveWhileRacksArePolled();
+};
+
+void MicDlgAgainstRacks::aPhantomClickReachesTheRackAndLightsTheButton() {
+    SimulatedWindow s;
+    QVERIFY(s.Start(2));
+    QTRY_COMPARE_WITH_TIMEOUT(s.C().Engine().OnLineCount(), 2, 10000);
+    s.Settle();
+    auto* phantom = s.window->PhantomButton(3);
+    QCOMPARE(phantom->Picture(), int(mic::kPicPhantomOff));
+    QTest::mouseClick(phantom, Qt::LeftButton);
+    QCOMPARE(phantom->Picture(), int(mic::kPicPhantomOn));
+    QTRY_VERIFY_WITH_TIMEOUT(s.RackSetting(0, 3) & 0x40, 3000);
+    // Only that channel changed on the rack.
+    QCOMPARE(s.RackSetting(0, 2), uint8_t(0x03));
+    QCOMPARE(s.RackSetting(1, 3), uint8_t(0x03));
+    QCOMPARE(s.window->StatusPictureLabel()->Picture(), int(mic::ui::kPicStatusRacksPresent));
+    // And off again.
+    QTest::mouseClick(phantom, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!(s.RackSetting(0, 3) & 0x40), 3000);
+    QCOMPARE(phantom->Picture(), int(mic::kPicPhantomOff));
+}
+
+void MicDlgAgainstRacks::aRefusedChangeSnapsBackAndSendsNothing() {
+    SimulatedWindow s;
+    QVERIFY(s.Start(1));
+    // Channel 6 of the rack is not fitted.
+    px5r::RackState rack = s.sim->Rack(0);
+    rack.channels[5].status = 0;
+    rack.present = true;
+    s.sim->SetRack(0, rack);
+    QTRY_COMPARE_WITH_TIMEOUT(s.C().Engine().OnLineCount(), 1, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(s.C().State().status[5], 0u, 5000);
+    s.Settle();
+    const auto before = s.sim->Stats().setChannels;
+    QTest::mouseClick(s.window->PhantomButton(5), Qt::LeftButton);
+    QCOMPARE(s.window->PhantomButton(5)->Picture(), int(mic::kPicPhantomOff));
+    QComboBox* gain = s.window->GainBox(5);
+    gain->setCurrentIndex(6);
+    emit gain->activated(6);
+    QCOMPARE(gain->currentIndex(), 0);  // snapped back to 20 dB
+    QCOMPARE(gain->currentText(), QStringLiteral("20"));
+    QCOMPARE(s.window->GainDisplay(5)->Picture(), int(mic::ui::kPicGainBlank));
+    QCOMPARE(s.window->NumberUnits(5)->Picture(), mic::ui::kPicDigitUnavailable + 6);
+    QTest::qWait(300);
+    QCOMPARE(s.sim->Stats().setChannels, before);
+    QCOMPARE(s.RackSetting(0, 5), uint8_t(0x03));
+}
+
+void MicDlgAgainstRacks::typedGainsFollowTheTensAndUnitsRule() {
+    SimulatedWindow s;
+    QVERIFY(s.Start(1));
+    QTRY_COMPARE_WITH_TIMEOUT(s.C().Engine().OnLineCount(), 1, 10000);
+    s.Settle();
+    struct Case {
+        const char* keys;
+        uint8_t step;
+    } cases[] = {{"47", 8}, {"68", 12}, {"75", 13}, {"29", 4}};
+    for (const Case& c : cases) {
+        QComboBox* box = s.window->GainBox(2);
+        box->setFocus();
+        QTRY_VERIFY(box->hasFocus());
+        QTest::keyClicks(box, QString::fromLatin1(c.keys));
+        QCOMPARE(box->currentIndex(), c.step - 3);
+        QTRY_COMPARE_WITH_TIMEOUT(s.RackSetting(0, 2) & 0x0F, int(c.step), 3000);
+        QCOMPARE(s.window->InfoPictureLabel()->Picture(), mic::ui::kPicInfoGain + c.step - 3);
+    }
+    // Only the tens typed, then leaving the box: 30 dB.
+    QComboBox* box = s.window->GainBox(4);
+    box->setFocus();
+    QTRY_VERIFY(box->hasFocus());
+    QTest::keyClicks(box, QStringLiteral("3"));
+    s.window->PhantomButton(4)->setFocus();
+    QTRY_COMPARE_WITH_TIMEOUT(s.RackSetting(0, 4) & 0x0F, 5, 3000);
+    QCOMPARE(box->currentText(), QStringLiteral("30"));
+    // A letter clears what was typed: the box shows the stored gain again.
+    box->setFocus();
+    QTRY_VERIFY(box->hasFocus());
+    QTest::keyClicks(box, QStringLiteral("4x"));
+    QCOMPARE(box->currentText(), QStringLiteral("30"));
+}
+
+void MicDlgAgainstRacks::draggingTheGainMovesOneStepPerMovement() {
+    SimulatedWindow s;
+    QVERIFY(s.Start(1));
+    QTRY_COMPARE_WITH_TIMEOUT(s.C().Engine().OnLineCount(), 1, 10000);
+    s.Settle();
+    QWidget* w = s.window.get();
+    // Start at 45 dB on channel 8.
+    s.window->GainBox(7)->setCurrentIndex(5);
+    emit s.window->GainBox(7)->activated(5);
+    const QPoint start = StripPoint(7, 95);
+    QTest::mousePress(w, Qt::LeftButton, Qt::NoModifier, start);
+    MoveWith(w, start, Qt::LeftButton);                  // records the position
+    MoveWith(w, start + QPoint(0, 12), Qt::LeftButton);  // 12 px down: one step only
+    QCOMPARE(s.window->GainBox(7)->currentIndex(), 4);
+    MoveWith(w, start + QPoint(0, 15), Qt::LeftButton);  // 3 px more: nothing
+    QCOMPARE(s.window->GainBox(7)->currentIndex(), 4);
+    MoveWith(w, start + QPoint(0, 3), Qt::LeftButton);   // 12 px up: one step up
+    MoveWith(w, start + QPoint(0, -4), Qt::LeftButton);  // 7 px up: another
+    QCOMPARE(s.window->GainBox(7)->currentIndex(), 6);
+    QTest::mouseRelease(w, Qt::LeftButton, Qt::NoModifier, start + QPoint(0, -4));
+    MoveWith(w, start + QPoint(0, -40), Qt::NoButton);  // nothing held: the drag ends
+    MoveWith(w, start + QPoint(0, -80), Qt::NoButton);
+    QCOMPARE(s.window->GainBox(7)->currentIndex(), 6);
+    QTRY_COMPARE_WITH_TIMEOUT(s.RackSetting(0, 7) & 0x0F, 9, 3000);
+
+    // A press on the name band opens that channel's name box; typing names the channel.
+    QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, StripPoint(9, 60));
+    QLineEdit* name = s.window->NameBox(9);
+    QVERIFY(name->isVisible());
+    QTRY_VERIFY(name->hasFocus());
+    QTest::keyClicks(name, QStringLiteral("Kick In"));
+    QCOMPARE(QString::fromStdString(s.C().State().Name(9)), QStringLiteral("Kick In"));
+    // Tab moves on to the next channel's box.
+    QTest::keyClick(name, Qt::Key_Tab);
+    QVERIFY(s.window->NameBox(10)->isVisible());
+    QTRY_VERIFY(s.window->NameBox(10)->hasFocus());
+}
+
+void MicDlgAgainstRacks::rackButtonsSwitchTheDisplayedRack() {
+    SimulatedWindow s;
+    QVERIFY(s.Start(2));
+    QTRY_COMPARE_WITH_TIMEOUT(s.C().Engine().OnLineCount(), 2, 10000);
+    s.Settle();
+    // The second rack's panel: 60 dB and phantom on channel 1.
+    s.sim->FrontPanel(1, 0, px5r::ChannelState{.setting = 0x4B, .assignment = 0x7F});
+    QTest::mouseClick(s.window->RackButton(1), Qt::LeftButton);
+    QCOMPARE(s.C().DisplayedRack(), 1);
+    QCOMPARE(s.window->RackNumberLabel()->Picture(), mic::ui::kPicRackNumber + 1);
+    QCOMPARE(s.window->RackButton(1)->Picture(), int(mic::kPicRackOnLineDisplayed));
+    QCOMPARE(s.window->RackButton(0)->Picture(), int(mic::kPicRackOnLine));
+    QCOMPARE(s.window->RackButton(5)->Picture(), int(mic::kPicRackOffLine));
+    QTRY_COMPARE_WITH_TIMEOUT(s.window->PhantomButton(0)->Picture(), int(mic::kPicPhantomOn), 3000);
+    QCOMPARE(s.window->GainBox(0)->currentText(), QStringLiteral("60"));
+    // A click on the displayed rack's strip goes to rack 2, not rack 1.
+    QTest::mouseClick(s.window->PadButton(1), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(s.RackSetting(1, 1) & 0x10, 3000);
+    QCOMPARE(s.RackSetting(0, 1), uint8_t(0x03));
+    // An empty rack position can be shown; its channels never reported, so while other racks
+    // are on line they count as not available and refuse changes.
+    QTest::mouseClick(s.window->RackButton(9), Qt::LeftButton);
+    QCOMPARE(s.window->RackButton(9)->Picture(), int(mic::kPicRackOffLineDisplayed));
+    QCOMPARE(s.window->RackNumberLabel()->Picture(), mic::ui::kPicRackNumber + 9);
+    QTest::mouseClick(s.window->PhantomButton(0), Qt::LeftButton);
+    QCOMPARE(s.window->PhantomButton(0)->Picture(), int(mic::kPicPhantomOff));
+    QCOMPARE(s.window->NumberTens(0)->Picture(), mic::ui::kPicDigitUnavailable + 0);
+    QVERIFY(s.C().Engine().RingEmpty());
+}
+
+void MicDlgAgainstRacks::storeThenLoadRestoresTheStateAndSendsIt() {
+    SimulatedWindow s;
+    QVERIFY(s.Start(1));
+    QTRY_COMPARE_WITH_TIMEOUT(s.C().Engine().OnLineCount(), 1, 10000);
+    s.Settle();
+    QTest::mouseClick(s.window->PhantomButton(0), Qt::LeftButton);
+    QTest::mouseClick(s.window->DirectButton(11), Qt::LeftButton);
+    s.Settle();
+    const QString path = s.dir.filePath(QStringLiteral("session.mic"));
+
+    QTest::mouseClick(s.window->StoreButton(), Qt::LeftButton);
+    QCOMPARE(s.window->StoreButton()->Picture(), int(mic::ui::kPicStoreActive));
+    auto* save = WaitForChild<QFileDialog>(s.window.get(), QStringLiteral("storePresetDialog"));
+    QVERIFY(save);
+    QCOMPARE(save->nameFilters().value(0), QString::fromLatin1(mic::ui::kPresetFilter));
+    save->selectFile(path);
+    static_cast<QDialog*>(save)->accept();
+    QTRY_COMPARE(s.window->StoreButton()->Picture(), int(mic::ui::kPicStoreNormal));
+    QCOMPARE(QFileInfo(path).size(), qint64(mic::kPresetFileSize));
+    QVERIFY(s.window->windowTitle().endsWith(QStringLiteral("   (session.mic)")));
+
+    // Change the state away from the preset, then load it back.
+    QTest::mouseClick(s.window->PhantomButton(0), Qt::LeftButton);
+    QTest::mouseClick(s.window->DirectButton(11), Qt::LeftButton);
+    s.Settle();
+    QTRY_VERIFY_WITH_TIMEOUT(!(s.RackSetting(0, 0) & 0x40), 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(s.sim->Rack(0).channels[11].directSwitch, uint8_t(0), 3000);
+
+    QTest::mouseClick(s.window->LoadButton(), Qt::LeftButton);
+    auto* open = WaitForChild<QFileDialog>(s.window.get(), QStringLiteral("loadPresetDialog"));
+    QVERIFY(open);
+    open->selectFile(path);
+    static_cast<QDialog*>(open)->accept();
+    QTRY_COMPARE(s.window->LoadButton()->Picture(), int(mic::ui::kPicLoadNormal));
+    QCOMPARE(s.window->PhantomButton(0)->Picture(), int(mic::kPicPhantomOn));
+    QCOMPARE(s.window->DirectButton(11)->Picture(), int(mic::kPicDirectOn));
+    QTRY_VERIFY_WITH_TIMEOUT(s.RackSetting(0, 0) & 0x40, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(s.sim->Rack(0).channels[11].directSwitch, uint8_t(1), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(s.window->StatusPictureLabel()->Picture(),
+                              int(mic::ui::kPicStatusRacksPresent), 5000);
+}
+
+void MicDlgAgainstRacks::setupShowsVersionsAndItsActionsTakeEffect() {
+    SimulatedWindow s;
+    QVERIFY(s.Start(2));
+    QTRY_COMPARE_WITH_TIMEOUT(s.C().Engine().OnLineCount(), 2, 10000);
+    px5r::RackState second = s.sim->Rack(1);
+    second.version = "PX5R 2.10B";
+    s.sim->SetRack(1, second);
+    QTest::mouseClick(s.window->PhantomButton(0), Qt::LeftButton);
+    s.Settle();
+    QTRY_VERIFY_WITH_TIMEOUT(s.RackSetting(0, 0) & 0x40, 3000);
+
+    QTest::mouseClick(s.window->SetupButton(), Qt::LeftButton);
+    QCOMPARE(s.window->SetupButton()->Picture(), int(mic::kPicSetupBusy));
+    QTRY_VERIFY_WITH_TIMEOUT(s.window->SetupWindow() && s.window->SetupWindow()->isVisible(),
+                             10000);
+    mic::ui::CDiagnostics* setup = s.window->SetupWindow();
+    QCOMPARE(setup->VersionText(0), QStringLiteral("PX5R 1.04 "));
+    QCOMPARE(setup->VersionText(1), QStringLiteral("PX5R 2.10B"));
+    QCOMPARE(setup->VersionText(7), QStringLiteral("Version Unknown"));
+    QCOMPARE(setup->findChild<QLabel*>(QStringLiteral("version1"))->text(),
+             QStringLiteral("PX5R 2.10B"));
+    QCOMPARE(setup->findChild<QComboBox*>(QStringLiteral("portList"))->currentText(),
+             QStringLiteral("COM1"));
+
+    // Test: a test frame goes to rack 2.
+    const auto polls = s.sim->Stats().polls;
+    QTest::mouseClick(setup->findChild<QPushButton*>(QStringLiteral("test1")), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(s.sim->Stats().polls > polls, 3000);
+
+    // The auto options exclude each other.
+    auto* autoLoad = setup->findChild<QCheckBox*>(QStringLiteral("autoLoad"));
+    auto* autoRestore = setup->findChild<QCheckBox*>(QStringLiteral("autoRestore"));
+    QTest::mouseClick(autoRestore, Qt::LeftButton);
+    QTRY_VERIFY(s.C().Settings().autoRestore);
+    QTest::mouseClick(autoLoad, Qt::LeftButton);
+    QVERIFY(!autoRestore->isChecked());
+    QTRY_VERIFY(s.C().Settings().autoLoad);
+    QVERIFY(!s.C().Settings().autoRestore);
+
+    // Debug log on creates the file.
+    QTest::mouseClick(setup->findChild<QCheckBox*>(QStringLiteral("debugLog")), Qt::LeftButton);
+    QTRY_VERIFY(QFile::exists(s.dir.filePath(QStringLiteral("MicDebug.txt"))));
+    QTRY_VERIFY(s.C().Engine().DebugLogOn());
+
+    // Port: "Disabled" closes the line, COM1 opens it again.
+    auto* port = setup->findChild<QComboBox*>(QStringLiteral("portList"));
+    port->setCurrentIndex(4);
+    emit port->activated(4);
+    QTRY_VERIFY(!s.window->SerialPort()->IsOpen());
+    QCOMPARE(s.C().Settings().communicationPort, 5u);
+    port->setCurrentIndex(0);
+    emit port->activated(0);
+    QTRY_VERIFY(s.window->SerialPort()->IsOpen());
+
+    // Reset the current rack: sent once the window closes.
+    QTest::mouseClick(setup->findChild<QPushButton*>(QStringLiteral("resetCurrent")),
+                      Qt::LeftButton);
+    QTRY_COMPARE(s.window->PhantomButton(0)->Picture(), int(mic::kPicPhantomOff));
+    QTest::mouseClick(setup->findChild<QPushButton*>(QStringLiteral("okButton")), Qt::LeftButton);
+    QTRY_VERIFY(!s.window->SetupWindow());
+    QCOMPARE(s.window->SetupButton()->Picture(), int(mic::kPicSetupNormal));
+    QTRY_VERIFY_WITH_TIMEOUT(!(s.RackSetting(0, 0) & 0x40), 8000);
+    // Switching the log off closes it with the exchange written.
+    s.C().SetupAction(0, 3);
+    QFile log(s.dir.filePath(QStringLiteral("MicDebug.txt")));
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QVERIFY(log.readAll().contains("\nTx="));
+}
+
+void MicDlgAgainstRacks::exitAsksAndNoKeepsRunning() {
+    SimulatedWindow s;
+    QVERIFY(s.Start(1));
+    QTRY_COMPARE_WITH_TIMEOUT(s.C().Engine().OnLineCount(), 1, 10000);
+    QSignalSpy closed(s.window.get(), &mic::ui::CMicDlg::Closed);
+
+    QTest::mouseClick(s.window->ExitButton(), Qt::LeftButton);
+    auto* confirm = WaitForChild<mic::ui::CConfirmClose>(s.window.get());
+    QVERIFY(confirm);
+    QCOMPARE(confirm->windowTitle(), QStringLiteral("Please Confirm Action"));
+    QCOMPARE(s.window->ExitButton()->Picture(), int(mic::ui::kPicExitAsking));
+    QTest::mouseClick(confirm->findChild<QPushButton*>(QStringLiteral("noButton")), Qt::LeftButton);
+    QTRY_COMPARE(s.window->ExitButton()->Picture(), int(mic::ui::kPicExitNormal));
+    QVERIFY(s.window->isVisible());
+    QCOMPARE(closed.count(), 0);
+    // Still polling.
+    const auto polls = s.sim->Stats().polls;
+    QTRY_VERIFY_WITH_TIMEOUT(s.sim->Stats().polls > polls + 3, 3000);
+
+    // The close box asks too; "&Yes" closes and writes the snapshot (auto restore on).
+    s.C().SetupAction(1, 7);
+    s.window->close();
+    QVERIFY(s.window->isVisible());
+    confirm = WaitForChild<mic::ui::CConfirmClose>(s.window.get());
+    QVERIFY(confirm);
+    QTest::mouseClick(confirm->findChild<QPushButton*>(QStringLiteral("yesButton")),
+                      Qt::LeftButton);
+    QTRY_COMPARE(closed.count(), 1);
+    QVERIFY(!s.window->isVisible());
+    QCOMPARE(QFileInfo(s.dir.filePath(QStringLiteral("snapshot.mic"))).size(),
+             qint64(mic::kPresetFileSize));
+}
+
+void MicDlgAgainstRacks::enterEscapeAndTabBehave() {
+    SimulatedWindow s;
+    QVERIFY(s.Start(1));
+    QTRY_COMPARE_WITH_TIMEOUT(s.C().Engine().OnLineCount(), 1, 10000);
+    QApplication::setActiveWindow(s.window.get());
+    for (QWidget* target : std::initializer_list<QWidget*>{
+             s.window.get(), s.window->PhantomButton(0), s.window->GainBox(0)}) {
+        target->setFocus();
+        QTest::keyClick(target, Qt::Key_Escape);
+        QTest::keyClick(target, Qt::Key_Return);
+        QTest::keyClick(target, Qt::Key_Enter);
+    }
+    QTest::qWait(100);
+    QVERIFY(s.window->isVisible());
+    QVERIFY(!s.window->findChild<mic::ui::CConfirmClose*>());
+    QCOMPARE(s.window->PhantomButton(0)->Picture(), int(mic::kPicPhantomOff));
+
+    // Tab walks a strip top to bottom, then on to the next strip.
+    s.window->GainBox(0)->setFocus();
+    QTRY_VERIFY(s.window->GainBox(0)->hasFocus());
+    const QWidget* expected[] = {s.window->PhantomButton(0), s.window->PhaseButton(0),
+                                 s.window->PadButton(0), s.window->DirectButton(0),
+                                 s.window->GainBox(1)};
+    for (const QWidget* next : expected) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), next);
+    }
+    // Space on a focused switch operates it.
+    s.window->PadButton(2)->setFocus();
+    QTest::keyClick(s.window->PadButton(2), Qt::Key_Space);
+    QCOMPARE(s.window->PadButton(2)->Picture(), int(mic::kPicPadOn));
+}
+
+void MicDlgAgainstRacks::theWindowStaysResponsiveWhileRacksArePolled() {
+    SimulatedWindow s;
+    QVERIFY(s.Start(4));
+    // Paced like a real line, with a slow rack turn-around.
+    s.sim->SetWireTime(true);
+    s.sim->SetAnswerDelayUs(3000);
+    QTRY_COMPARE_WITH_TIMEOUT(s.C().Engine().OnLineCount(), 4, 15000);
+    // The GUI thread must never sit waiting on the line: a zero timer keeps firing promptly.
+    qint64 worst = 0;
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 1500) {
+        QElapsedTimer lag;
+        lag.start();
+        bool fired = false;
+        QTimer::singleShot(0, [&] { fired = true; });
+        while (!fired) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        }
+        worst = std::max(worst, lag.elapsed());
+        QTest::mouseClick(s.window->PhaseButton(int(clock.elapsed() / 100 % 12)), Qt::LeftButton);
+    }
+    QVERIFY2(worst < 40, qPrintable(QStringLiteral("event loop stalled %1 ms").arg(worst)));
+    QVERIFY(s.sim->Stats().setChannels > 0);
+}
+
+QTEST_MAIN(MicDlgAgainstRacks)
+#include "tst_micdlg_sim.moc"
