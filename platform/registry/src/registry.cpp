@@ -375,6 +375,9 @@ Status Key::deleteTree(std::string_view subpath) const {
     if (Status s = call.state().lookup(lpath, targetVolatile, nullptr); s != Status::Ok) {
         return s;
     }
+    if (!targetVolatile && call.state().persistent.readOnly()) {
+        return Status::AccessDenied;  // before touching the volatile keys below it
+    }
     // Volatile descendants first: a crash between the two leaves a smaller but whole tree,
     // never a volatile key whose persistent parent is gone.
     if (call.state().volatileKeys.usable()) {
