@@ -69,14 +69,16 @@ public:
     // Opens an existing subkey (an empty subpath opens this key again).
     Status open(std::string_view subpath, Key& out) const;
     // Opens or creates a subkey and its missing parents. A newly created key is volatile when
-    // asked; an existing key keeps what it is. `created` tells whether the key was made now.
+    // asked, and always when its parent is volatile (so that no key outlives its parent); an
+    // existing key keeps what it is. `created` tells whether the key was made now.
     Status create(std::string_view subpath, Key& out, bool isVolatile = false,
                   bool* created = nullptr) const;
 
     Status query(std::string_view name, Value& out) const;
     Status set(std::string_view name, ValueType type, std::span<const uint8_t> data) const;
     Status deleteValue(std::string_view name) const;
-    // Deletes the subkey with all of its subkeys and values.
+    // Deletes the subkey with all of its subkeys and values (an empty subpath: InvalidPath,
+    // a key cannot delete itself or the hive root).
     Status deleteTree(std::string_view subpath) const;
 
     // Names in index order (the order of creation); NotFound past the end, MoreData for a
