@@ -35,7 +35,8 @@ bool ConsoleSettingsLoadingStarted();
 bool ConsoleSettingsLoaded();
 
 // Fills the process-wide values from the record. Runs once per process; later calls return
-// at once, whatever record they pass. Safe to call from several threads.
+// at once, whatever record they pass. Safe to call from several threads: a caller that comes
+// while the first read is under way waits for it, so it never sees half-read values.
 void ReadConsoleSettings(const ConsoleSettingsRecord& record = kConsoleSettingsRecord);
 // Writes the fourteen values back under the record's key as REG_DWORD.
 void WriteConsoleSettings(const ConsoleSettingsRecord& record = kConsoleSettingsRecord);
