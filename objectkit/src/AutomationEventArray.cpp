@@ -1,11 +1,13 @@
 #include <objectkit/AutomationEventArray.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <new>
 #include <utility>
+#include <vector>
 
 #include <objectkit/StatusMessages.h>
 
@@ -275,14 +277,98 @@ struct ByPathTimeControl {
     }
 };
 
-template <typename Less>
-void SortEvents(CAutomationEvent* first, CAutomationEvent* last, Less less) {
+// One byte of a sort key: a field of the event and the byte of it, from the least significant.
+enum class Field : uint8_t { Time, Path, Module, Control };
+struct Digit {
+    Field field;
+    uint8_t byte;
+};
+
+inline uint8_t DigitOf(const CAutomationEvent& e, Digit d) {
+    switch (d.field) {
+        case Field::Time:
+            // Signed values sort as unsigned once the sign bit is flipped.
+            return static_cast<uint8_t>((static_cast<uint32_t>(e.timeStamp) ^ 0x80000000u) >>
+                                        (8 * d.byte));
+        case Field::Path:
+            return static_cast<uint8_t>((static_cast<uint32_t>(e.path) ^ 0x80000000u) >>
+                                        (8 * d.byte));
+        case Field::Module:
+            return e.module;
+        case Field::Control:
+            return e.control;
+    }
+    return 0;
+}
+
+// Least-significant-digit radix sort: stable, and linear in the number of events. Digits whose
+// byte is the same in every event (high bytes of paths and times, mostly) cost no pass.
+template <size_t N>
+void RadixSort(CAutomationEvent* data, size_t n, const std::array<Digit, N>& digits) {
+    std::vector<std::array<uint32_t, 256>> counts(N);
+    for (auto& c : counts) {
+        c.fill(0);
+    }
+    for (size_t i = 0; i < n; ++i) {
+        for (size_t d = 0; d < N; ++d) {
+            ++counts[d][DigitOf(data[i], digits[d])];
+        }
+    }
+    std::vector<CAutomationEvent> buffer(n);
+    CAutomationEvent* from = data;
+    CAutomationEvent* to = buffer.data();
+    for (size_t d = 0; d < N; ++d) {
+        auto& count = counts[d];
+        if (std::find(count.begin(), count.end(), static_cast<uint32_t>(n)) != count.end()) {
+            continue;  // every event has this byte: nothing to order
+        }
+        uint32_t offset = 0;
+        for (auto& c : count) {
+            const uint32_t here = c;
+            c = offset;
+            offset += here;
+        }
+        for (size_t i = 0; i < n; ++i) {
+            to[count[DigitOf(from[i], digits[d])]++] = from[i];
+        }
+        std::swap(from, to);
+    }
+    if (from != data) {
+        std::memcpy(data, from, n * sizeof(CAutomationEvent));
+    }
+}
+
+constexpr Digit T(uint8_t b) {
+    return {Field::Time, b};
+}
+constexpr Digit P(uint8_t b) {
+    return {Field::Path, b};
+}
+constexpr Digit kModule{Field::Module, 0};
+constexpr Digit kControl{Field::Control, 0};
+
+// Digits from the least significant: the last field of each comparison comes first.
+constexpr std::array<Digit, 10> kByTimeDigits = {kControl, kModule, P(0), P(1), P(2),
+                                                 P(3),     T(0),    T(1), T(2), T(3)};
+constexpr std::array<Digit, 10> kByPathControlTimeDigits = {T(0),    T(1), T(2), T(3), kControl,
+                                                            kModule, P(0), P(1), P(2), P(3)};
+constexpr std::array<Digit, 10> kByPathTimeControlDigits = {kControl, kModule, T(0), T(1), T(2),
+                                                            T(3),     P(0),    P(1), P(2), P(3)};
+
+template <typename Less, size_t N>
+void SortEvents(CAutomationEvent* first, CAutomationEvent* last, Less less,
+                const std::array<Digit, N>& digits) {
     // Two events that compare equal are changes of one control at one time; the later one in
     // the array is the one that stays in force, so their order must survive the sort.
     if (std::is_sorted(first, last, less)) {
         return;
     }
-    std::stable_sort(first, last, less);
+    const size_t n = static_cast<size_t>(last - first);
+    if (n < 512) {
+        std::stable_sort(first, last, less);
+        return;
+    }
+    RadixSort(first, n, digits);
 }
 
 }  // namespace
@@ -293,13 +379,13 @@ void CAutomationEventArray::Sort(SortMode mode) {
     }
     switch (mode) {
         case SortByTime:
-            SortEvents(data_, data_ + size_, ByTime{});
+            SortEvents(data_, data_ + size_, ByTime{}, kByTimeDigits);
             break;
         case SortByPathControlTime:
-            SortEvents(data_, data_ + size_, ByPathControlTime{});
+            SortEvents(data_, data_ + size_, ByPathControlTime{}, kByPathControlTimeDigits);
             break;
         case SortByPathTimeControl:
-            SortEvents(data_, data_ + size_, ByPathTimeControl{});
+            SortEvents(data_, data_ + size_, ByPathTimeControl{}, kByPathTimeControlDigits);
             break;
         default:
             break;

@@ -239,6 +239,13 @@ class Matcher {
             paths_ = filter.paths;
             std::sort(paths_.begin(), paths_.end());
             paths_.erase(std::unique(paths_.begin(), paths_.end()), paths_.end());
+            // Console paths are small numbers: a bitmap answers in one load.
+            if (paths_.front() >= 0 && paths_.back() < kBitmapLimit) {
+                pathBitmap_.assign(static_cast<size_t>(paths_.back()) + 1, 0);
+                for (int32_t p : paths_) {
+                    pathBitmap_[static_cast<size_t>(p)] = 1;
+                }
+            }
         }
         if (!allControls_) {
             controls_.assign(1u << 16, 0);
@@ -251,13 +258,22 @@ class Matcher {
         if (!allControls_ && !controls_[CEventFilter::MakeControlEntry(e.module, e.control)]) {
             return false;
         }
-        return allPaths_ || std::binary_search(paths_.begin(), paths_.end(), e.path);
+        if (allPaths_) {
+            return true;
+        }
+        if (!pathBitmap_.empty()) {
+            return e.path >= 0 && static_cast<size_t>(e.path) < pathBitmap_.size() &&
+                   pathBitmap_[static_cast<size_t>(e.path)];
+        }
+        return std::binary_search(paths_.begin(), paths_.end(), e.path);
     }
 
   private:
+    static constexpr int32_t kBitmapLimit = 1 << 20;
     bool allPaths_;
     bool allControls_;
     std::vector<int32_t> paths_;
+    std::vector<uint8_t> pathBitmap_;
     std::vector<uint8_t> controls_;
 };
 

@@ -2,6 +2,8 @@
 #include <objectkit/ControlRanges.h>
 #include <objectkit/StatusMessages.h>
 
+#include <random>
+
 #include "EventTestSupport.h"
 
 using namespace objevents_test;
@@ -238,4 +240,39 @@ TEST(AGrowableArray, GrowsByAnEighthBetweenFourAnd1024) {
     EXPECT_EQ(copy.GetSize(), 40004);
     a.RemoveAll();
     EXPECT_TRUE(a.IsEmpty());
+}
+
+TEST_F(AnEventArray, LargeSortsMatchAStableSortWithTheSameComparison) {
+    std::mt19937 rng(99);
+    std::vector<CAutomationEvent> events;
+    for (int i = 0; i < 5000; ++i) {
+        // Negative and large times and paths exercise the sign handling of every byte.
+        const int32_t time = static_cast<int32_t>(rng() % 7 == 0 ? rng() : rng() % 50) - 20;
+        const int32_t path = rng() % 11 == 0 ? static_cast<int32_t>(rng()) : int32_t(rng() % 6);
+        events.push_back(Ev(time, path, rng() % 4, rng() % 3, static_cast<int>(i & 0xFFFF)));
+    }
+    using Key = std::tuple<int32_t, int32_t, int, int>;
+    auto check = [&](SortMode mode, auto key) {
+        CAutomationEventArray a;
+        for (const auto& e : events) {
+            a.Add(e);
+        }
+        std::vector<CAutomationEvent> expected = events;
+        std::stable_sort(expected.begin(), expected.end(),
+                         [&](const auto& x, const auto& y) { return key(x) < key(y); });
+        a.Sort(mode);
+        ASSERT_EQ(a.GetSize(), static_cast<int>(expected.size()));
+        for (int i = 0; i < a.GetSize(); ++i) {
+            ASSERT_EQ(a[i], expected[i]) << "mode " << mode << " index " << i;
+        }
+    };
+    check(SortByTime, [](const CAutomationEvent& e) {
+        return Key{e.timeStamp, e.path, e.module, e.control};
+    });
+    check(SortByPathControlTime, [](const CAutomationEvent& e) {
+        return std::tuple<int32_t, int, int, int32_t>{e.path, e.module, e.control, e.timeStamp};
+    });
+    check(SortByPathTimeControl, [](const CAutomationEvent& e) {
+        return Key{e.path, e.timeStamp, e.module, e.control};
+    });
 }
