@@ -1,6 +1,7 @@
 #include <platform/registry.h>
 #include <pthread.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -63,12 +64,29 @@ std::string hiveFile(Hive hive) {
     return envOr("XDG_CONFIG_HOME", homeDirectory() + "/.config") + "/kestane/registry/user.db";
 }
 
+// Without $XDG_RUNTIME_DIR the volatile keys go to a directory of our own under /tmp. Anyone
+// can make names there, so use it only when it is a real directory that we own and nobody
+// else can enter; otherwise there are no volatile keys (empty path).
+std::string privateTmpDirectory() {
+    std::string dir = "/tmp/kestane-runtime-" + std::to_string(getuid());
+    ::mkdir(dir.c_str(), 0700);
+    struct stat st {};
+    if (::lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid() ||
+        (st.st_mode & 077) != 0) {
+        return {};
+    }
+    return dir;
+}
+
 std::string volatileFile(Hive hive) {
     std::string dir = envOr("KESTANE_REGISTRY_DIR", "");
     if (!dir.empty()) {
         dir += "/volatile";
     } else {
-        dir = envOr("XDG_RUNTIME_DIR", "/tmp/kestane-runtime-" + std::to_string(getuid()));
+        dir = envOr("XDG_RUNTIME_DIR", "");
+        if (dir.empty() && (dir = privateTmpDirectory()).empty()) {
+            return {};
+        }
         dir += "/kestane";
     }
     return dir + "/volatile-" + hiveTag(hive) + ".db";
@@ -92,7 +110,9 @@ struct HiveState {
         if (persistent.status() == Status::Ok && !volatileKeys.usable()) {
             // Volatile keys are a convenience: when their store cannot be opened they are
             // simply absent, and creating one fails.
-            volatileKeys.open(volatileFile(hive));
+            if (std::string file = volatileFile(hive); !file.empty()) {
+                volatileKeys.open(file);
+            }
         }
         return persistent.status();
     }

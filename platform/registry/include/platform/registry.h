@@ -5,7 +5,10 @@
 // Hive files: $KESTANE_REGISTRY_DIR/machine.db and user.db when that variable is set (tests);
 // otherwise /var/lib/kestane/registry/machine.db and $XDG_CONFIG_HOME/kestane/registry/user.db.
 // Volatile keys: $XDG_RUNTIME_DIR/kestane/volatile-<hive>.db (or $KESTANE_REGISTRY_DIR/volatile
-// when that is set, so that tests stay inside their own directory).
+// when that is set, so that tests stay inside their own directory; without XDG_RUNTIME_DIR, a
+// private /tmp/kestane-runtime-<uid> directory, used only when this user owns it alone).
+// A hive in a location that cannot be written is read-only: reads work, writes give
+// AccessDenied. A hive file that is not a registry database gives Corrupt and is never written.
 //
 // Every call is safe from any thread; several processes may use one hive at once.
 #pragma once
