@@ -124,6 +124,8 @@ void LoadPresetBytes(const uint8_t* data, size_t size, PreampState& state, int r
 }
 
 bool LoadPresetFile(const std::string& path, PreampState& state, int rack) {
+    if (rack < -1 || rack >= kRacks)
+        return false;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return false;

@@ -225,8 +225,10 @@ void ProtocolEngine::Step() {
         if (expected_ == kCmdTest) {
         } else if (expected_ == kCmdPoll) {
             const int rack = polledRack_;
-            CountAnswer(rack, true);
+            // The busy picture gives way first: a load queued by this very answer (a rack
+            // coming on line) shows busy until its frames have gone out.
             host_.PollAnswered(rack);
+            CountAnswer(rack, true);
             if (reply_.replyBuffer[0].load() == kAckWithData &&
                 rack == static_cast<int>(state_.displayedRack)) {
                 Log("\nRx=AckWithData");
