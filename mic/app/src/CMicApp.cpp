@@ -144,6 +144,7 @@ int CMicApp::InitInstance(const Arguments& args) {
             while (QLocalSocket* s = wakeServer.nextPendingConnection()) {
                 QObject::connect(s, &QLocalSocket::readyRead, &window, [s, &window] {
                     if (s->readAll().startsWith(kWakeMessage)) {
+                        std::fprintf(stderr, "mic: woken by a second start\n");
                         window.Wake();
                     }
                 });
