@@ -749,20 +749,29 @@ void MicController::RackWentOffLine(int rack) {
 void MicController::DataBlockArrived(int rack, const uint8_t* block, bool displayedMode) {
     if (rack < 0 || rack >= kRacks)
         return;
+    const uint8_t address = AddressByte(rack);
+    const TransmitRing& ring = engine_.Ring();
     bool assignmentChanged = false;
     for (int c = 0; c < kChannelsPerRack; ++c) {
         const int i = ChannelIndex(rack, c);
-        const uint8_t assignByte = block[2 * c + 1];
-        // Assignments exist only with the console; a stand-alone program keeps none.
-        const uint32_t assignment =
-            (!integration_ || assignByte >= kNoAssignmentByte) ? 0 : assignByte + 1u;
-        state_.setting[i] = block[2 * c] & 0x7F;
-        state_.directSwitch[i] = (block[24 + c] >> 5) & 1;
+        const auto channel = static_cast<uint8_t>(c);
         state_.status[i] = block[24 + c] & 0x0F;
-        if (state_.assignment[i] != assignment) {
-            lists_.Move({rack, c}, state_.assignment[i], assignment);
-            state_.assignment[i] = assignment;
-            assignmentChanged = true;
+        // The block was taken before frames still waiting in the ring reach the rack: a value
+        // with a frame pending is newer than the block's and is kept, or the operator's change
+        // would be undone here while the rack still receives it.
+        if (!ring.HasPending(address, kCmdSetDirect, channel))
+            state_.directSwitch[i] = (block[24 + c] >> 5) & 1;
+        if (!ring.HasPending(address, kCmdSetChannel, channel)) {
+            const uint8_t assignByte = block[2 * c + 1];
+            // Assignments exist only with the console; a stand-alone program keeps none.
+            const uint32_t assignment =
+                (!integration_ || assignByte >= kNoAssignmentByte) ? 0 : assignByte + 1u;
+            state_.setting[i] = block[2 * c] & 0x7F;
+            if (state_.assignment[i] != assignment) {
+                lists_.Move({rack, c}, state_.assignment[i], assignment);
+                state_.assignment[i] = assignment;
+                assignmentChanged = true;
+            }
         }
         if (rack == DisplayedRack())
             view_.RedrawChannel(c);

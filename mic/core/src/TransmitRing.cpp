@@ -47,6 +47,15 @@ void TransmitRing::AppendSetChannel(const Frame& frame) {
     Append(frame);
 }
 
+bool TransmitRing::HasPending(uint8_t address, uint8_t command, uint8_t channel) const {
+    for (uint32_t i = read_; i != write_; i = (i + 1) % kRingSlots) {
+        const Slot& slot = slots_[i];
+        if (slot[0] == address && slot[1] == command && slot[2] == channel)
+            return true;
+    }
+    return false;
+}
+
 const TransmitRing::Slot* TransmitRing::Front() const {
     const Slot& slot = slots_[read_];
     return slot[0] != 0 ? &slot : nullptr;

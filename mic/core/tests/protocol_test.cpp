@@ -157,6 +157,31 @@ TEST(Transactions, DataBlocksAreCheckedAndAppliedToTheirRack) {
     EXPECT_EQ(h.view.redrawnChannels.size(), 12u);
 }
 
+TEST(Transactions, ADataBlockDoesNotUndoAChangeStillWaitingInTheRing) {
+    Harness h;
+    h.mic->Initialise();
+    h.BringOnLine(0);
+    h.BringOnLine(1);
+    const Bytes plain = DataBlock({3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3});
+    h.DrainRing(plain);
+    h.mic->SelectRack(1);  // queues a data request
+    h.mic->ClickPhantom(4);
+    h.mic->ClickDirect(5);
+    h.Timeout();
+    ASSERT_EQ(h.Sent(), (Bytes{0x82, 0x14}));
+    h.Line(plain);  // taken before the changes reached the rack
+    EXPECT_EQ(h.State().setting[ChannelIndex(1, 4)], 0x43u);
+    EXPECT_EQ(h.State().directSwitch[ChannelIndex(1, 5)], 1u);
+    EXPECT_EQ(h.Sent(), SetChannelBytes(1, 4, 0x43, 0x7F));
+    h.Line(kAck);
+    h.Line(kAck);
+    // Once nothing is pending, the rack's word counts again.
+    h.Engine().SendPoll(1);
+    h.Line(kAckWithData);
+    h.Line(plain);
+    EXPECT_EQ(h.State().setting[ChannelIndex(1, 4)], 3u);
+}
+
 TEST(Transactions, AckWithDataFromARackNotDisplayedOnlyCountsAsAnAnswer) {
     Harness h;
     h.mic->Initialise();

@@ -46,6 +46,8 @@ class TransmitRing {
     // The slot before the read index (the frame last taken).
     const Slot& Previous() const;
     void DiscardPending() { read_ = write_; }
+    // True when a frame with this address, command and first payload byte is still pending.
+    bool HasPending(uint8_t address, uint8_t command, uint8_t channel) const;
 
   private:
     std::vector<Slot> slots_;
