@@ -22,6 +22,7 @@
 #include "mic/ui/CDiagnostics.h"
 #include "mic/ui/CPictureLabel.h"
 #include "mic/ui/Pictures.h"
+#include "mic/ui/QtServices.h"
 #include "mic/ui/SmallDialogs.h"
 
 using mic::ui::testing::SimulatedWindow;
@@ -74,6 +75,8 @@ class MicDlgAgainstRacks : public QObject {
     void exitAsksAndNoKeepsRunning();
     void enterEscapeAndTabBehave();
     void theWindowStaysResponsiveWhileRacksArePolled();
+    void consoleBoxesAssignAndSequentialAssignmentCounts();
+    void thePopupShowsNeighboursAndClosesByItself();
 };
 
 void MicDlgAgainstRacks::aPhantomClickReachesTheRackAndLightsTheButton() {
@@ -424,6 +427,118 @@ void MicDlgAgainstRacks::theWindowStaysResponsiveWhileRacksArePolled() {
     }
     QVERIFY2(worst < 40, qPrintable(QStringLiteral("event loop stalled %1 ms").arg(worst)));
     QVERIFY(s.sim->Stats().setChannels > 0);
+}
+
+void MicDlgAgainstRacks::consoleBoxesAssignAndSequentialAssignmentCounts() {
+    SimulatedWindow s;
+    QVERIFY(s.Start(1, /*integration=*/true));
+    QTRY_COMPARE_WITH_TIMEOUT(s.C().Engine().OnLineCount(), 1, 10000);
+    s.Settle();
+    QComboBox* box = s.window->ConsoleBox(3);
+    QVERIFY(box && box->isVisible());
+    QCOMPARE(box->count(), 100);
+    QCOMPARE(box->itemText(0), QStringLiteral("Off"));
+    // Typed number: console channel 42 (value 42 on screen, 41 on the wire).
+    box->setFocus();
+    QTRY_VERIFY(box->hasFocus());
+    box->lineEdit()->selectAll();
+    QTest::keyClicks(box, QStringLiteral("42"));
+    s.window->PhantomButton(3)->setFocus();
+    QTRY_COMPARE(s.C().State().assignment[3], 42u);
+    QCOMPARE(s.window->NumberTens(3)->Picture(), mic::ui::kPicDigitAssigned + 4);
+    QCOMPARE(s.window->NumberUnits(3)->Picture(), mic::ui::kPicDigitAssigned + 2);
+    QTRY_COMPARE_WITH_TIMEOUT(s.sim->Rack(0).channels[3].assignment, uint8_t(41), 3000);
+    // The console owns phantom of an assigned channel: the click snaps back.
+    QTest::mouseClick(s.window->PhantomButton(3), Qt::LeftButton);
+    QCOMPARE(s.window->PhantomButton(3)->Picture(), int(mic::kPicPhantomOff));
+    // Rubbish typed into the box puts the stored value back.
+    box->setFocus();
+    QTRY_VERIFY(box->hasFocus());
+    box->lineEdit()->selectAll();
+    QTest::keyClicks(box, QStringLiteral("x7"));
+    s.window->PhantomButton(3)->setFocus();
+    QTRY_COMPARE(box->currentText(), QStringLiteral("42"));
+
+    // Back to "Off", then sequential assignment over a rack with nothing assigned: 1-12.
+    box->setCurrentIndex(0);
+    emit box->activated(0);
+    QCOMPARE(s.C().State().assignment[3], 0u);
+    QTest::mouseClick(s.window->SequentialBox(), Qt::LeftButton);
+    QVERIFY(s.window->SequentialBox()->isChecked());
+    for (int c = 0; c < 12; ++c) {
+        QCOMPARE(s.window->ConsoleBox(c)->currentText(), QString::number(c + 1));
+    }
+    // Only box 0 may change while it is on.
+    s.window->ConsoleBox(5)->setCurrentIndex(50);
+    emit s.window->ConsoleBox(5)->activated(50);
+    QCOMPARE(s.window->ConsoleBox(5)->currentText(), QStringLiteral("6"));
+    s.window->ConsoleBox(0)->setCurrentIndex(95);
+    emit s.window->ConsoleBox(0)->activated(95);
+    QCOMPARE(s.window->ConsoleBox(4)->currentText(), QStringLiteral("99"));
+    QCOMPARE(s.window->ConsoleBox(11)->currentText(), QStringLiteral("99"));
+    QTRY_COMPARE_WITH_TIMEOUT(s.sim->Rack(0).channels[1].assignment, uint8_t(95), 3000);
+}
+
+void MicDlgAgainstRacks::thePopupShowsNeighboursAndClosesByItself() {
+    SimulatedWindow s;
+    QVERIFY(s.Start(1, /*integration=*/true));
+    QTRY_COMPARE_WITH_TIMEOUT(s.C().Engine().OnLineCount(), 1, 10000);
+    s.Settle();
+    const int paths[] = {5, 7, 9};
+    for (int c = 0; c < 3; ++c) {
+        s.window->ConsoleBox(c)->setCurrentIndex(paths[c]);
+        emit s.window->ConsoleBox(c)->activated(paths[c]);
+    }
+    QTest::mouseClick(s.window->PhaseButton(2), Qt::LeftButton);
+    // Channel 2 (path 7) changed from 25 dB (step 4) to its current 20 dB.
+    s.window->ShowChannelPopup(0, 1, 4, false);
+    mic::ui::CBigControls2* popup = s.window->Popup();
+    QVERIFY(popup->isVisible() && popup->open && popup->ready);
+    QCOMPARE(popup->Strip(0).path, 5);
+    QCOMPARE(popup->Strip(1).path, 7);
+    QCOMPARE(popup->Strip(2).path, 9);
+    QCOMPARE(popup->ItemPicture(QStringLiteral("pathUnits1")), mic::ui::kPicPopupPathDigit + 7);
+    QCOMPARE(popup->ItemPicture(QStringLiteral("prevGainTens1")),
+             mic::ui::kPicPopupMiddleGainDigit + 2);
+    QCOMPARE(popup->ItemPicture(QStringLiteral("prevGainUnits1")),
+             mic::ui::kPicPopupMiddleGainDigit + 5);
+    QCOMPARE(popup->ItemPicture(QStringLiteral("gainPicture1")), mic::ui::kPicPopupGainStatus1);
+    QCOMPARE(popup->ItemPicture(QStringLiteral("phase2")), int(mic::ui::kPicPopupPhaseOn));
+    QVERIFY(s.window->Timers().Active(mic::kTimerPopup));
+    QCOMPARE(s.window->Timers().Interval(mic::kTimerPopup), 2500);
+
+    // A further change of the same channel keeps the first previous gain (25 dB), not the
+    // 35 dB it reports now; the assigned channel's gain belongs to the console, so the box
+    // refuses an operator change.
+    s.window->GainBox(1)->setCurrentIndex(4);
+    emit s.window->GainBox(1)->activated(4);
+    QCOMPARE(s.window->GainBox(1)->currentIndex(), 0);
+    s.window->ShowChannelPopup(0, 1, 6, false);
+    QCOMPARE(popup->ItemPicture(QStringLiteral("prevGainTens1")),
+             mic::ui::kPicPopupMiddleGainDigit + 2);
+    QCOMPARE(popup->ItemPicture(QStringLiteral("prevGainUnits1")),
+             mic::ui::kPicPopupMiddleGainDigit + 5);
+    QCOMPARE(popup->ItemPicture(QStringLiteral("gainTens1")),
+             mic::ui::kPicPopupMiddleGainDigit + 2);
+
+    // Keys and clicks on the popup do nothing.
+    QTest::keyClick(popup, Qt::Key_Escape);
+    QTest::mouseClick(popup, Qt::LeftButton, Qt::NoModifier, QPoint(70, 300));
+    QVERIFY(popup->isVisible());
+
+    // The lowest path has no left neighbour: blank digits, gain and switches.
+    s.window->ShowChannelPopup(0, 0, 3, false);
+    QCOMPARE(popup->Strip(1).path, 5);
+    QCOMPARE(popup->ItemPicture(QStringLiteral("pathTens0")), int(mic::ui::kPicPopupBlankDigit));
+    QCOMPARE(popup->ItemPicture(QStringLiteral("gainPicture0")), int(mic::ui::kPicPopupBlankGain));
+    QCOMPARE(popup->ItemPicture(QStringLiteral("phantom0")), int(mic::ui::kPicPopupBlankSwitch));
+    QCOMPARE(popup->Strip(2).path, 7);
+
+    // Timer 3 closes it.
+    s.C().OnTimer(mic::kTimerPopup);
+    QVERIFY(!popup->isVisible());
+    QVERIFY(!popup->open);
+    QVERIFY(!s.window->Timers().Active(mic::kTimerPopup));
 }
 
 QTEST_MAIN(MicDlgAgainstRacks)
