@@ -208,6 +208,7 @@ class Simulator::Line {
                 bytes.push_back(static_cast<uint8_t>(rng_() & 0x7F));
             }
             stats_.noiseBytes += static_cast<uint64_t>(std::max(0, count));
+            stats_.bytesSent += static_cast<uint64_t>(std::max(0, count));
         }
         InjectBytes(bytes);
     }
@@ -225,6 +226,7 @@ class Simulator::Line {
     void SetAnswerDelayUs(uint32_t us) { answerDelayNs_ = static_cast<int64_t>(us) * 1000; }
     void SetWireTime(bool on) { wireTime_ = on; }
     void SetEchoProbe(bool on) { echoProbe_ = on; }
+    void SetByteObserver(ByteObserver observer) { observer_ = std::move(observer); }
 
     bool WaitIdle(int idleMs, int timeoutMs) const {
         auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -348,6 +350,9 @@ class Simulator::Line {
     }
 
     void Received(uint8_t byte, Clock::time_point now) {
+        if (observer_) {
+            observer_(byte, now);
+        }
         bool isProbe = byte == kProbeByte && frame_.empty();
         {
             std::lock_guard lock(mu_);
@@ -467,6 +472,7 @@ class Simulator::Line {
                 ++stats_.noiseBytes;
             }
             ++stats_.answersSent;
+            stats_.bytesSent += answer.size();
         }
         auto at = (wireTime_ ? std::max(lineFree_, now) : now) + Ns(answerDelayNs_.load());
         for (uint8_t b : answer) {
@@ -505,6 +511,8 @@ class Simulator::Line {
     std::atomic<int64_t> answerDelayNs_{0};
     std::atomic<int64_t> lastActivity_{0};
     std::atomic<bool> stop_{false};
+
+    ByteObserver observer_;  // set before Start, then read by the line thread only
 
     // Line thread only.
     std::vector<uint8_t> frame_;
@@ -578,6 +586,9 @@ void Simulator::SetWireTime(bool on) {
 }
 void Simulator::SetEchoProbe(bool on) {
     line_->SetEchoProbe(on);
+}
+void Simulator::SetByteObserver(ByteObserver observer) {
+    line_->SetByteObserver(std::move(observer));
 }
 bool Simulator::WaitIdle(int idleMs, int timeoutMs) const {
     return line_->WaitIdle(idleMs, timeoutMs);

@@ -1,13 +1,13 @@
-// The controller's core, the real serial port and simulated racks on a pty, wired the way the
-// program wires them: a main thread with a task queue and real timers, and the reader thread
-// handing replies over to it synchronously.
+// Test and benchmark support: the controller's core, the real serial port and simulated racks on a
+// pty, wired the way the program wires them: a main thread with a task queue and real timers, and
+// the reader thread handing replies over to it synchronously.
 #pragma once
 
-#include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <deque>
 #include <filesystem>
 #include <functional>
@@ -212,8 +212,10 @@ class LineRig {
     std::string SnapshotPath() const { return (dir_ / "RestoreSnapshot.mic").string(); }
 
     // Starts the racks and the controller and runs the controller's initialisation.
-    void Start() {
-        ASSERT_TRUE(sim.Start());
+    bool Start() {
+        if (!sim.Start()) {
+            return false;
+        }
         mic::MicConfig config;
         config.settings = settings_;
         config.snapshotPath = SnapshotPath();
@@ -235,6 +237,7 @@ class LineRig {
         mic->Engine().SetInvoker(&loop);
         loop.Start([this](int id) { mic->OnTimer(id); });
         loop.Run([this] { mic->Initialise(); });
+        return true;
     }
 
     // Waits, checking on the main thread, until `pred` holds or `limit` passes.

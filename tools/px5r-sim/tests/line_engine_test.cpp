@@ -1,4 +1,6 @@
 // The controller's core with the real serial port against simulated racks on a pty.
+#include <gtest/gtest.h>
+
 #include <random>
 
 #include "LineRig.h"
@@ -39,7 +41,7 @@ std::string AllDifferences(LineRig& rig, int racks) {
 
 TEST(ControllerOnSimulatedLine, BringsRacksOnLineAndFollowsTheOperatorAndTheFrontPanel) {
     LineRig rig({.racks = 3});
-    rig.Start();
+    ASSERT_TRUE(rig.Start());
     ASSERT_TRUE(rig.Eventually([&] { return rig.OnLine(0) && rig.OnLine(1) && rig.OnLine(2); }));
     EXPECT_FALSE(rig.loop.Run([&] { return rig.OnLine(3); }));
     ASSERT_TRUE(rig.Eventually([&] { return AllSame(rig, 3); })) << AllDifferences(rig, 3);
@@ -78,7 +80,7 @@ TEST(ControllerOnSimulatedLine, BringsRacksOnLineAndFollowsTheOperatorAndTheFron
 
 TEST(ControllerOnSimulatedLine, TakesALostRackOffLineAndRediscoversIt) {
     LineRig rig({.racks = 2});
-    rig.Start();
+    ASSERT_TRUE(rig.Start());
     ASSERT_TRUE(rig.Eventually([&] { return rig.OnLine(0) && rig.OnLine(1); }));
     ASSERT_TRUE(rig.Eventually([&] { return AllSame(rig, 2); }));
 
@@ -112,7 +114,7 @@ TEST(ControllerOnSimulatedLine, RestoresTheSnapshotIntoRacksAsTheyComeOnLine) {
         }
     }
     ASSERT_TRUE(mic::SavePresetFile(rig.SnapshotPath(), saved));
-    rig.Start();
+    ASSERT_TRUE(rig.Start());
     ASSERT_TRUE(rig.Eventually([&] { return rig.OnLine(0) && rig.OnLine(1); }));
     ASSERT_TRUE(rig.Eventually([&] { return AllSame(rig, 2); })) << AllDifferences(rig, 2);
     for (int r = 0; r < 2; ++r) {
@@ -126,7 +128,7 @@ TEST(ControllerOnSimulatedLine, RestoresTheSnapshotIntoRacksAsTheyComeOnLine) {
 
 TEST(ControllerOnSimulatedLine, LosesNothingThroughDroppedAnswersNoiseAndBadChecksums) {
     LineRig rig({.racks = 4, .seed = 7});
-    rig.Start();
+    ASSERT_TRUE(rig.Start());
     ASSERT_TRUE(rig.Eventually(
         [&] { return rig.OnLine(0) && rig.OnLine(1) && rig.OnLine(2) && rig.OnLine(3); }));
     ASSERT_TRUE(rig.Eventually([&] { return AllSame(rig, 4); }));
@@ -188,7 +190,7 @@ TEST(ControllerOnSimulatedLine, LosesNothingThroughDroppedAnswersNoiseAndBadChec
 // keeps its value for channels with a frame still waiting in the transmit ring.
 TEST(ControllerOnSimulatedLine, DISABLED_KeepsAChangeMadeRightAfterSelectingARack) {
     LineRig rig({.racks = 2});
-    rig.Start();
+    ASSERT_TRUE(rig.Start());
     ASSERT_TRUE(rig.Eventually([&] { return rig.OnLine(0) && rig.OnLine(1); }));
     ASSERT_TRUE(rig.Eventually([&] { return AllSame(rig, 2); }));
     for (int i = 0; i < 10; ++i) {
@@ -204,7 +206,7 @@ TEST(ControllerOnSimulatedLine, DISABLED_KeepsAChangeMadeRightAfterSelectingARac
 
 TEST(ControllerOnSimulatedLine, ReportsAVanishedLineOnceAndWorksAgainAfterTheOperatorReopensIt) {
     LineRig rig({.racks = 2});
-    rig.Start();
+    ASSERT_TRUE(rig.Start());
     ASSERT_TRUE(rig.Eventually([&] { return rig.OnLine(0) && rig.OnLine(1); }));
 
     rig.sim.Stop();  // the adapter is pulled out

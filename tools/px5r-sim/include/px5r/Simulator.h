@@ -19,7 +19,9 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -58,6 +60,7 @@ struct SimStats {
     uint64_t dataRequests = 0;
     uint64_t versionRequests = 0;
     uint64_t answersSent = 0;
+    uint64_t bytesSent = 0;  // echo bytes not counted: answers and noise only
     uint64_t answersDropped = 0;
     uint64_t naks = 0;
     uint64_t noiseBytes = 0;
@@ -116,6 +119,11 @@ class Simulator {
     // The probe byte 0xAA is sent while the controller's line driver is off, so the line does
     // not echo it; with this on, it is echoed as by a foreign device on the port.
     void SetEchoProbe(bool on);
+
+    // Called on the line thread for every byte the controller sends, with the time it was read
+    // from the pty (benchmarks time the first byte of a frame with it). Set before Start.
+    using ByteObserver = std::function<void(uint8_t, std::chrono::steady_clock::time_point)>;
+    void SetByteObserver(ByteObserver observer);
 
     // Blocks until the line has been idle (no byte in or out) for `idleMs`, or `timeoutMs` passed.
     bool WaitIdle(int idleMs, int timeoutMs) const;

@@ -1,0 +1,392 @@
+// Serial line benchmarks against the simulated racks on a pty.
+//   BM_TransactionsThroughPty  polls per second through CSerialPort against a zero-delay
+//                              simulator, beside a raw pty ping-pong of the same bytes (goal:
+//                              ratio >= 0.8).
+//   BM_FullPresetAtWireSpeed   a preset sent to 16 racks with wire-time pacing, beside the wire
+//                              time of the bytes that crossed the line (goal: ratio <= 1.15).
+//   BM_ChangeToWireLatency     operator change to the first byte of its frame on the wire, racks
+//                              on line and polled, beside the raw pty one-way latency (goal:
+//                              p99 < 2 ms against the zero-delay simulator).
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <cstdio>
+#include <filesystem>
+#include <mutex>
+#include <random>
+#include <thread>
+#include <vector>
+
+#include "LineRig.h"
+#include "mic/core/PresetFile.h"
+#include "mic/core/SerialPort.h"
+#include "px5r/Simulator.h"
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+double Seconds(Clock::duration d) {
+    return std::chrono::duration<double>(d).count();
+}
+
+void ReadExactly(int fd, uint8_t* buf, size_t n) {
+    size_t got = 0;
+    while (got < n) {
+        ssize_t r = ::read(fd, buf + got, n - got);
+        if (r > 0) {
+            got += static_cast<size_t>(r);
+        } else if (r < 0 && errno != EINTR && errno != EAGAIN) {
+            return;
+        }
+    }
+}
+
+struct RawPty {
+    int master = -1;
+    int slave = -1;
+    RawPty() {
+        openpty(&master, &slave, nullptr, nullptr, nullptr);
+        termios t{};
+        tcgetattr(slave, &t);
+        cfmakeraw(&t);
+        tcsetattr(slave, TCSANOW, &t);
+    }
+    ~RawPty() {
+        ::close(master);
+        ::close(slave);
+    }
+};
+
+// Round trips per second of a poll (2 bytes out, echo and ACK back) between two threads that do
+// nothing but blocking reads and writes on a pty.
+double RawPingPongPerSecond(int rounds) {
+    RawPty pty;
+    std::thread responder([&] {
+        uint8_t in[2];
+        const uint8_t out[3] = {0x81, 0x01, 0x04};
+        for (int i = 0; i < rounds; ++i) {
+            ReadExactly(pty.master, in, 2);
+            if (::write(pty.master, out, 3) != 3)
+                return;
+        }
+    });
+    const uint8_t poll[2] = {0x81, 0x01};
+    uint8_t back[3];
+    auto start = Clock::now();
+    for (int i = 0; i < rounds; ++i) {
+        if (::write(pty.slave, poll, 2) != 2)
+            break;
+        ReadExactly(pty.slave, back, 3);
+    }
+    double elapsed = Seconds(Clock::now() - start);
+    responder.join();
+    return rounds / elapsed;
+}
+
+// Polls a zero-delay rack through CSerialPort. With `inPlace` the next poll is sent from the
+// hand-over itself (the engine without a main-thread invoker); otherwise the hand-over wakes a
+// separate "main" thread which sends it, as the window program does.
+double PortTransactionsPerSecond(int rounds, bool inPlace) {
+    px5r::Simulator sim({.racks = 1});
+    sim.Start();
+    mic::ReplyState reply;
+    mic::CSerialPort port(reply);
+    port.SetDeviceResolver([&](uint32_t) { return sim.SlavePath(); });
+    port.SetNotifier([](const std::string&, const std::string&) {});
+
+    struct Sink : mic::ReplySink {
+        mic::ReplyState* reply;
+        mic::CSerialPort* port;
+        bool inPlace;
+        int left = 0;
+        std::mutex mu;
+        std::condition_variable cv;
+        int handed = 0;
+        int served = 0;
+        void Send() {
+            static const uint8_t poll[3] = {0x81, 0x01, 0xFF};
+            reply->replyMode = mic::kReplySingleByte;
+            reply->awaiting = mic::kAwaitingReply;
+            port->SendCommand(poll);
+        }
+        void OnReplyReady(uint32_t, const uint8_t*) override {
+            if (inPlace) {
+                if (--left > 0) {
+                    Send();
+                } else {
+                    std::lock_guard lock(mu);
+                    ++served;
+                    cv.notify_all();
+                }
+                return;
+            }
+            std::unique_lock lock(mu);
+            const int mine = ++handed;
+            cv.notify_all();
+            cv.wait(lock, [&] { return served >= mine; });
+        }
+    } sink;
+    sink.reply = &reply;
+    sink.port = &port;
+    sink.inPlace = inPlace;
+    sink.left = rounds;
+    if (!port.OpenPort(&sink, 1) || !port.StartReader()) {
+        return 0;
+    }
+    auto start = Clock::now();
+    if (inPlace) {
+        sink.Send();
+        std::unique_lock lock(sink.mu);
+        sink.cv.wait(lock, [&] { return sink.served > 0; });
+    } else {
+        for (int i = 1; i <= rounds; ++i) {
+            sink.Send();
+            std::unique_lock lock(sink.mu);
+            sink.cv.wait(lock, [&] { return sink.handed >= i; });
+            sink.served = i;  // the "main thread" ran its step
+            sink.cv.notify_all();
+        }
+    }
+    double elapsed = Seconds(Clock::now() - start);
+    port.StopReader();
+    return rounds / elapsed;
+}
+
+// The machine may be busy with other work: baseline and subject run in alternating chunks and
+// the best chunk of each is compared, so that a burst of load does not fall on one side only.
+void BM_TransactionsThroughPty(benchmark::State& state) {
+    const int rounds = 1500;
+    const int chunks = 5;
+    double baseline = 0, inPlace = 0, withHop = 0;
+    for (auto _ : state) {
+        for (int c = 0; c < chunks; ++c) {
+            baseline = std::max(baseline, RawPingPongPerSecond(rounds));
+            inPlace = std::max(inPlace, PortTransactionsPerSecond(rounds, true));
+            withHop = std::max(withHop, PortTransactionsPerSecond(rounds, false));
+        }
+        state.SetIterationTime(rounds / inPlace);
+    }
+    state.counters["tx_per_s"] = inPlace;
+    state.counters["baseline_tx_per_s"] = baseline;
+    state.counters["ratio"] = inPlace / baseline;
+    state.counters["tx_per_s_main_thread_hop"] = withHop;
+    state.counters["ratio_main_thread_hop"] = withHop / baseline;
+    std::printf(
+        "transactions/s: %.0f through CSerialPort + simulator, %.0f raw pty ping-pong, "
+        "ratio %.2f (goal >= 0.80); with the hand-over to a main thread %.0f, ratio %.2f\n",
+        inPlace, baseline, inPlace / baseline, withHop, withHop / baseline);
+}
+BENCHMARK(BM_TransactionsThroughPty)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+bool RacksMatch(line_test::LineRig& rig, int racks, const mic::PreampState& want) {
+    for (int r = 0; r < racks; ++r) {
+        px5r::RackState rs = rig.sim.Rack(r);
+        for (int c = 0; c < mic::kChannelsPerRack; ++c) {
+            const int i = mic::ChannelIndex(r, c);
+            if (rs.channels[c].setting != (want.setting[i] & 0x7F) ||
+                rs.channels[c].directSwitch != want.directSwitch[i]) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+void BM_FullPresetAtWireSpeed(benchmark::State& state) {
+    constexpr int kRacks = 16;
+    line_test::LineRig rig({.racks = kRacks, .wireTime = true});
+    if (!rig.Start() || !rig.Eventually(
+                            [&] {
+                                for (int r = 0; r < kRacks; ++r)
+                                    if (!rig.OnLine(r))
+                                        return false;
+                                return rig.mic->Engine().RingEmpty();
+                            },
+                            120s)) {
+        state.SkipWithError("racks did not come on line");
+        return;
+    }
+    // Two presets that differ in every channel, sent in turn; the best of the runs counts
+    // (see BM_TransactionsThroughPty on load).
+    mic::PreampState presets[2];
+    std::string paths[2];
+    for (int p = 0; p < 2; ++p) {
+        for (int i = 0; i < mic::kChannels; ++i) {
+            presets[p].setting[i] = static_cast<uint32_t>(3 + (i + 5 * p) % 11) |
+                                    ((i + p) % 2 ? mic::kPhantomBit : 0) |
+                                    ((i + p) % 3 ? 0 : mic::kPadBit);
+            presets[p].directSwitch[i] = (i + p) % 5 == 0;
+        }
+        paths[p] = rig.SnapshotPath() + ".preset" + std::to_string(p) + ".mic";
+        mic::SavePresetFile(paths[p], presets[p]);
+    }
+
+    double elapsed = 0, bound = 0, best = 1e9;
+    uint64_t bytes = 0;
+    for (auto _ : state) {
+        for (int run = 0; run < 4; ++run) {
+            const int p = run % 2;
+            px5r::SimStats before = rig.sim.Stats();
+            auto start = Clock::now();
+            rig.loop.Run([&] { rig.mic->LoadPreset(paths[p]); });
+            bool done = rig.Eventually(
+                [&] {
+                    return rig.mic->Engine().RingEmpty() && RacksMatch(rig, kRacks, presets[p]);
+                },
+                120s);
+            double took = Seconds(Clock::now() - start);
+            px5r::SimStats after = rig.sim.Stats();
+            uint64_t n =
+                (after.bytesReceived - before.bytesReceived) + (after.bytesSent - before.bytesSent);
+            double b = n * px5r::kByteTimeNs * 1e-9;
+            if (!done) {
+                state.SkipWithError("the preset did not arrive");
+                return;
+            }
+            std::printf("  preset run %d: %.3f s for %llu bytes (bound %.3f s), ratio %.3f\n", run,
+                        took, static_cast<unsigned long long>(n), b, took / b);
+            if (took / b < best) {
+                best = took / b;
+                elapsed = took;
+                bound = b;
+                bytes = n;
+            }
+        }
+        state.SetIterationTime(elapsed);
+    }
+    state.counters["seconds"] = elapsed;
+    state.counters["wire_bound_seconds"] = bound;
+    state.counters["bytes_on_line"] = static_cast<double>(bytes);
+    state.counters["ratio"] = elapsed / bound;
+    std::printf(
+        "full preset to %d racks: %.3f s, wire-time bound %.3f s for %llu bytes, ratio %.3f "
+        "(goal <= 1.15)\n",
+        kRacks, elapsed, bound, static_cast<unsigned long long>(bytes), elapsed / bound);
+}
+BENCHMARK(BM_FullPresetAtWireSpeed)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// One-way latency of a byte written on one side of a raw pty and read on the other.
+std::vector<double> RawOneWayLatencies(int samples) {
+    RawPty pty;
+    std::vector<double> us;
+    for (int i = 0; i < samples; ++i) {
+        std::atomic<int64_t> sentAt{0};
+        std::thread reader([&] {
+            uint8_t b;
+            ReadExactly(pty.master, &b, 1);
+            us.push_back((Clock::now().time_since_epoch().count() - sentAt.load()) / 1000.0);
+        });
+        std::this_thread::sleep_for(200us);
+        const uint8_t b = 0x81;
+        sentAt = Clock::now().time_since_epoch().count();
+        if (::write(pty.slave, &b, 1) != 1) {
+            reader.detach();
+            break;
+        }
+        reader.join();
+    }
+    return us;
+}
+
+double Percentile(std::vector<double> v, double p) {
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    size_t i = std::min(v.size() - 1, static_cast<size_t>(p * (v.size() - 1) + 0.5));
+    return v[i];
+}
+
+// Every rack of the line is present, so that polls are answered at once and no discovery poll
+// holds the line for its time-out while a change waits.
+std::vector<double> ChangeLatencies(bool wireTime, int samples) {
+    constexpr int kRacks = 16;
+    line_test::LineRig rig({.racks = kRacks, .wireTime = wireTime});
+    std::atomic<bool> armed{false};
+    std::atomic<int64_t> firstByteAt{0};
+    uint8_t previous = 0;
+    int64_t previousAt = 0;
+    rig.sim.SetByteObserver([&](uint8_t b, Clock::time_point at) {
+        if (b == 0x11 && (previous & 0x80) && armed.exchange(false)) {
+            firstByteAt = previousAt;
+        }
+        previous = b;
+        previousAt = at.time_since_epoch().count();
+    });
+    std::vector<double> us;
+    if (!rig.Start() || !rig.Eventually(
+                            [&] {
+                                for (int r = 0; r < 4; ++r)
+                                    if (!rig.OnLine(r))
+                                        return false;
+                                return rig.mic->Engine().RingEmpty();
+                            },
+                            60s)) {
+        return us;
+    }
+    std::mt19937 rng(5);
+    for (int i = 0; i < samples; ++i) {
+        rig.Eventually([&] { return rig.mic->Engine().RingEmpty(); }, 10s);
+        std::this_thread::sleep_for(std::chrono::microseconds(rng() % 3000));
+        firstByteAt = 0;
+        armed = true;
+        int64_t clickedAt = 0;
+        rig.loop.Run([&] {
+            clickedAt = Clock::now().time_since_epoch().count();
+            rig.mic->ClickPhantom(static_cast<int>(rng() % 12));
+        });
+        auto deadline = Clock::now() + 2s;
+        while (firstByteAt.load() == 0 && Clock::now() < deadline) {
+            std::this_thread::sleep_for(100us);
+        }
+        armed = false;
+        if (firstByteAt.load() != 0) {
+            us.push_back((firstByteAt.load() - clickedAt) / 1000.0);
+        }
+    }
+    return us;
+}
+
+void BM_ChangeToWireLatency(benchmark::State& state) {
+    const bool wireTime = state.range(0) != 0;
+    std::vector<double> us, raw;
+    for (auto _ : state) {
+        raw = RawOneWayLatencies(300);
+        us = ChangeLatencies(wireTime, wireTime ? 200 : 400);
+        state.SetIterationTime(1);
+    }
+    if (us.empty()) {
+        state.SkipWithError("no change reached the wire");
+        return;
+    }
+    const double p50 = Percentile(us, 0.5), p99 = Percentile(us, 0.99);
+    const double rawP99 = Percentile(raw, 0.99);
+    state.counters["p50_us"] = p50;
+    state.counters["p99_us"] = p99;
+    state.counters["baseline_raw_pty_p99_us"] = rawP99;
+    state.counters["ratio_p99_to_baseline"] = p99 / rawP99;
+    state.counters["ratio_p99_to_2ms_goal"] = p99 / 2000.0;
+    std::printf(
+        "change to wire (%s): p50 %.0f us, p99 %.0f us over %zu changes; raw pty one-way "
+        "p99 %.0f us (ratio %.1f); p99 against the 2 ms goal %.2f%s\n",
+        wireTime ? "wire-time pacing" : "zero-delay racks", p50, p99, us.size(), rawP99,
+        p99 / rawP99, p99 / 2000.0, wireTime ? " (goal applies to zero-delay only)" : "");
+}
+BENCHMARK(BM_ChangeToWireLatency)
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
