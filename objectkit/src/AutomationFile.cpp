@@ -7,8 +7,10 @@
 // Other streams of the file belong to the caller and are kept.
 #include <sys/time.h>
 
+#include <sys/stat.h>
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #include <ctime>
 #include <memory>
 
@@ -105,13 +107,32 @@ bool WriteEventStreams(CompoundFile& storage, const CAutomationEventArray& array
     time_t seconds = now.tv_sec;
     localtime_r(&seconds, &local);
 
-    const int count = array.GetSize();
-    std::vector<uint8_t> records(static_cast<size_t>(count) * kRecordSize);
-    for (int i = 0; i < count; ++i) {
-        EncodeRecord(array[i], pathMode, records.data() + static_cast<size_t>(i) * kRecordSize);
-    }
+    // The records are encoded piece by piece as the file is written, not held whole.
+    const uint64_t bytes = static_cast<uint64_t>(array.GetSize()) * kRecordSize;
+    const CAutomationEvent* events = array.GetData();
+    auto produce = [events, pathMode](uint8_t* out, size_t size, uint64_t offset) {
+        uint64_t record = offset / kRecordSize;
+        size_t skip = static_cast<size_t>(offset % kRecordSize);
+        while (size > 0) {
+            if (skip == 0 && size >= kRecordSize) {
+                EncodeRecord(events[record], pathMode, out);
+                out += kRecordSize;
+                size -= kRecordSize;
+            } else {
+                uint8_t one[kRecordSize];
+                EncodeRecord(events[record], pathMode, one);
+                const size_t n = std::min(size, kRecordSize - skip);
+                std::memcpy(out, one + skip, n);
+                out += n;
+                size -= n;
+                skip = 0;
+            }
+            ++record;
+        }
+        return true;
+    };
     storage.writeStream(kPathModeStream, U32Bytes(static_cast<uint32_t>(pathMode)));
-    const bool ok = storage.writeStream(kAutomationDataStream, std::move(records)) == Status::Ok;
+    const bool ok = storage.writeStream(kAutomationDataStream, bytes, produce) == Status::Ok;
     storage.writeStream(kFileVersionStream, FileVersionStream(local, 1, 4));
     storage.writeStream(kTimeAndDateStream,
                         TimeAndDateStream(local, static_cast<int>(now.tv_usec / 1000)));
@@ -186,55 +207,96 @@ int CAutomationEventArray::Load(const std::string& file, int& pathMode) {
         minor = bytes.size() > 1 ? bytes[1] : 0;
     }
     uint64_t streamSize = 0;
-    if (storage->streamSize(kAutomationDataStream, streamSize) != Status::Ok ||
-        streamSize > kMaxDataStream ||
-        storage->readStream(kAutomationDataStream, bytes, kMaxDataStream) != Status::Ok) {
+    if (storage->streamSize(kAutomationDataStream, streamSize) != Status::Ok) {
         return 0;
     }
-    storage->close();
-
-    std::vector<uint8_t> inflated;
-    const std::vector<uint8_t>* records = &bytes;
-    size_t count;
-    if (major == 1 && (minor == 1 || minor == 2)) {
-        if (bytes.size() < 4) {
-            RemoveAll();
-            return 0;
-        }
-        const uint64_t length = le::Get32(bytes.data());
-        if (length < kRecordSize) {
-            RemoveAll();
-            return 1;
-        }
-        const uint64_t compressed = bytes.size() - 4;
-        if (length > compressed * kMaxInflateRatio + 64) {
-            RemoveAll();
-            return 0;
-        }
-        inflated.resize(static_cast<size_t>(length));
-        uLongf outLength = static_cast<uLongf>(length);
-        if (uncompress(inflated.data(), &outLength, bytes.data() + 4,
-                       static_cast<uLong>(compressed)) != Z_OK) {
-            RemoveAll();
-            return 0;
-        }
-        records = &inflated;
-        count = outLength / kRecordSize;
-    } else {
-        count = bytes.size() / kRecordSize;
+    // The records cannot be more than the file holds; a larger stated size is damage.
+    struct stat st {};
+    if (stat(file.c_str(), &st) != 0 || streamSize > static_cast<uint64_t>(st.st_size) ||
+        streamSize > kMaxDataStream) {
+        return 0;
+    }
+    const bool compressed = major == 1 && (minor == 1 || minor == 2);
+    if (!compressed) {
+        const size_t count = static_cast<size_t>(streamSize / kRecordSize);
         if (count == 0) {
             return 1;  // the array keeps what it held
         }
         objectkit::PostStatusMessage(objectkit::StatusFileLoad, 50);
+        SetSize(static_cast<int>(count));
+        // Records are decoded straight from the stream's pieces into the array.
+        const size_t step = count >= 15 ? count / 15 : 0;
+        size_t next = 0;
+        uint8_t partial[kRecordSize];
+        size_t partialSize = 0;
+        auto decode = [&](const uint8_t* data, size_t size) {
+            while (size > 0 && next < count) {
+                const uint8_t* record = data;
+                if (partialSize > 0 || size < kRecordSize) {
+                    const size_t n = std::min(size, kRecordSize - partialSize);
+                    std::memcpy(partial + partialSize, data, n);
+                    partialSize += n;
+                    data += n;
+                    size -= n;
+                    if (partialSize < kRecordSize) {
+                        break;
+                    }
+                    record = partial;
+                    partialSize = 0;
+                } else {
+                    data += kRecordSize;
+                    size -= kRecordSize;
+                }
+                DecodeRecord(record, recordMode, data_[next]);
+                if (step && next > 0 && next % step == 0) {
+                    objectkit::PostStatusMessage(
+                        objectkit::StatusFileLoad,
+                        objectkit::PercentOf(static_cast<long long>(next),
+                                             static_cast<long long>(count)));
+                }
+                ++next;
+            }
+            return true;
+        };
+        if (storage->readStream(kAutomationDataStream, decode, kMaxDataStream) != Status::Ok ||
+            next != count) {
+            RemoveAll();
+            return 0;
+        }
+        return 1;
     }
 
+    if (storage->readStream(kAutomationDataStream, bytes, kMaxDataStream) != Status::Ok) {
+        return 0;
+    }
+    storage->close();
+    if (bytes.size() < 4) {
+        RemoveAll();
+        return 0;
+    }
+    const uint64_t length = le::Get32(bytes.data());
+    if (length < kRecordSize) {
+        RemoveAll();
+        return 1;
+    }
+    const uint64_t packed = bytes.size() - 4;
+    if (length > packed * kMaxInflateRatio + 64) {
+        RemoveAll();
+        return 0;
+    }
+    std::vector<uint8_t> inflated(static_cast<size_t>(length));
+    uLongf outLength = static_cast<uLongf>(length);
+    if (uncompress(inflated.data(), &outLength, bytes.data() + 4, static_cast<uLong>(packed)) !=
+        Z_OK) {
+        RemoveAll();
+        return 0;
+    }
+    const size_t count = outLength / kRecordSize;
     SetSize(static_cast<int>(count));
     const size_t step = count >= 15 ? count / 15 : 0;
     for (size_t i = 0; i < count; ++i) {
-        CAutomationEvent event;
-        DecodeRecord(records->data() + i * kRecordSize, recordMode, event);
-        data_[i] = event;
-        if (step && i % step == 0 && i > 0) {
+        DecodeRecord(inflated.data() + i * kRecordSize, recordMode, data_[i]);
+        if (step && i > 0 && i % step == 0) {
             objectkit::PostStatusMessage(
                 objectkit::StatusFileLoad,
                 objectkit::PercentOf(static_cast<long long>(i), static_cast<long long>(count)));

@@ -104,6 +104,25 @@ TEST_F(AutomationFileTest, EightBitPathsKeepTheLowByteAndEveryOtherField) {
     }
 }
 
+TEST_F(AutomationFileTest, LargeArraysCrossEveryPieceBoundaryIntact) {
+    // 120,000 records (2.4 MB): written in 256 KB pieces and read in 1 MB pieces, neither a
+    // multiple of the 20-byte record.
+    CAutomationEventArray saved;
+    saved.SetSize(120000);
+    for (int i = 0; i < saved.GetSize(); ++i) {
+        saved[i] = Event(i % 256, i, static_cast<uint8_t>(i % 31), static_cast<uint8_t>(i % 9),
+                         static_cast<uint16_t>(i * 7), static_cast<uint8_t>(i >> 3),
+                         static_cast<uint16_t>(i >> 1));
+    }
+    ASSERT_EQ(saved.Save(Path("large.aut")), 1);
+    CAutomationEventArray loaded;
+    ASSERT_EQ(loaded.Load(Path("large.aut")), 1);
+    ASSERT_EQ(loaded.GetSize(), saved.GetSize());
+    for (int i = 0; i < saved.GetSize(); ++i) {
+        ASSERT_EQ(loaded[i], saved[i]) << i;
+    }
+}
+
 TEST_F(AutomationFileTest, SixteenBitFilesNeedASystemWithFiveHundredPaths) {
     const std::string path = Path("wide.aut");
     const CAutomationEventArray saved = Mix300();

@@ -29,6 +29,8 @@ namespace {
 
 constexpr uint8_t kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
 constexpr size_t kCopyBlock = 64 * 1024;
+constexpr size_t kReadPiece = 1 << 20;
+constexpr size_t kWritePiece = 256 * 1024;
 
 void initGsf() {
     static std::once_flag once;
@@ -167,7 +169,12 @@ struct CompoundFile::Impl {
     bool createdEmpty = false;  // we made an empty placeholder that must go if nothing is written
     GRef<GsfInput> source;      // the file as it was opened
     GRef<GsfInfile> root;       // null for a new file
-    std::map<std::string, std::vector<uint8_t>> pending;
+    struct Pending {
+        std::vector<uint8_t> data;
+        uint64_t size = 0;
+        CompoundFile::Producer producer;  // set: bytes are made at commit
+    };
+    std::map<std::string, Pending> pending;
     bool closed = false;
 
     ~Impl() { release(); }
@@ -297,7 +304,7 @@ bool CompoundFile::hasStream(const std::string& name) const {
 
 Status CompoundFile::streamSize(const std::string& name, uint64_t& size) const {
     if (auto it = impl_->pending.find(name); it != impl_->pending.end()) {
-        size = it->second.size();
+        size = it->second.producer ? it->second.size : it->second.data.size();
         return Status::Ok;
     }
     auto c = impl_->child(name);
@@ -310,30 +317,67 @@ Status CompoundFile::streamSize(const std::string& name, uint64_t& size) const {
 
 Status CompoundFile::readStream(const std::string& name, std::vector<uint8_t>& out,
                                 uint64_t maxBytes) const {
+    uint64_t size = 0;
+    if (Status st = streamSize(name, size); st != Status::Ok) {
+        return st;
+    }
+    if (size > maxBytes) {
+        return Status::TooLarge;
+    }
+    // The stated size comes from the file: the buffer grows as the bytes actually arrive, so a
+    // damaged directory entry cannot make us allocate more than the file holds.
+    out.clear();
+    out.reserve(static_cast<size_t>(std::min<uint64_t>(size, 64 << 20)));
+    Status st = readStream(
+        name,
+        [&](const uint8_t* data, size_t n) {
+            out.insert(out.end(), data, data + n);
+            return true;
+        },
+        maxBytes);
+    if (st != Status::Ok) {
+        out.clear();
+    }
+    return st;
+}
+
+Status CompoundFile::readStream(const std::string& name, const Sink& sink,
+                                uint64_t maxBytes) const {
     if (auto it = impl_->pending.find(name); it != impl_->pending.end()) {
-        if (it->second.size() > maxBytes) {
+        const Impl::Pending& p = it->second;
+        const uint64_t size = p.producer ? p.size : p.data.size();
+        if (size > maxBytes) {
             return Status::TooLarge;
         }
-        out = it->second;
+        if (!p.producer) {
+            return p.data.empty() || sink(p.data.data(), p.data.size()) ? Status::Ok
+                                                                        : Status::IoError;
+        }
+        std::vector<uint8_t> buffer(static_cast<size_t>(std::min<uint64_t>(size, kReadPiece)));
+        for (uint64_t at = 0; at < size;) {
+            const size_t n = static_cast<size_t>(std::min<uint64_t>(size - at, kReadPiece));
+            if (!p.producer(buffer.data(), n, at) || !sink(buffer.data(), n)) {
+                return Status::IoError;
+            }
+            at += n;
+        }
         return Status::Ok;
     }
     auto c = impl_->child(name);
     if (!c) {
         return Status::NotFound;
     }
-    gsf_off_t size = gsf_input_size(c.p);
+    const gsf_off_t size = gsf_input_size(c.p);
     if (size < 0 || static_cast<uint64_t>(size) > maxBytes) {
         return Status::TooLarge;
     }
-    out.resize(static_cast<size_t>(size));
-    size_t done = 0;
-    while (done < out.size()) {
-        size_t n = std::min(out.size() - done, size_t{1} << 20);
-        if (!gsf_input_read(c.p, n, out.data() + done)) {
-            out.clear();
+    std::vector<uint8_t> buffer(static_cast<size_t>(std::min<gsf_off_t>(size, kReadPiece)));
+    for (gsf_off_t at = 0; at < size;) {
+        const size_t n = static_cast<size_t>(std::min<gsf_off_t>(size - at, kReadPiece));
+        if (!gsf_input_read(c.p, n, buffer.data()) || !sink(buffer.data(), n)) {
             return Status::IoError;
         }
-        done += n;
+        at += static_cast<gsf_off_t>(n);
     }
     return Status::Ok;
 }
@@ -353,8 +397,24 @@ Status CompoundFile::writeStream(const std::string& name, std::vector<uint8_t>&&
     if (name.empty() || name.size() > 31) {
         return Status::IoError;
     }
-    impl_->pending[name] = std::move(data);
+    Impl::Pending& p = impl_->pending[name];
+    p.data = std::move(data);
+    p.size = p.data.size();
+    p.producer = nullptr;
     return Status::Ok;
+}
+
+Status CompoundFile::writeStream(const std::string& name, uint64_t size, Producer producer) {
+    if (!producer) {
+        return Status::IoError;
+    }
+    Status st = writeStream(name, std::vector<uint8_t>{});
+    if (st == Status::Ok) {
+        Impl::Pending& p = impl_->pending[name];
+        p.size = size;
+        p.producer = std::move(producer);
+    }
+    return st;
 }
 
 Status CompoundFile::Impl::commit(const std::string& path) {
@@ -397,10 +457,20 @@ Status CompoundFile::Impl::commit(const std::string& path) {
                 ok = copyChild(root.p, i, ole.p);
             }
         }
+        std::vector<uint8_t> piece;
         for (auto it = pending.begin(); ok && it != pending.end(); ++it) {
             GRef<GsfOutput> stream(gsf_outfile_new_child(ole.p, it->first.c_str(), FALSE));
-            ok = stream && (it->second.empty() ||
-                            gsf_output_write(stream.p, it->second.size(), it->second.data()));
+            const Pending& p = it->second;
+            ok = static_cast<bool>(stream);
+            if (ok && !p.producer && !p.data.empty()) {
+                ok = gsf_output_write(stream.p, p.data.size(), p.data.data());
+            }
+            for (uint64_t at = 0; ok && p.producer && at < p.size;) {
+                const size_t n = static_cast<size_t>(std::min<uint64_t>(p.size - at, kWritePiece));
+                piece.resize(n);
+                ok = p.producer(piece.data(), n, at) && gsf_output_write(stream.p, n, piece.data());
+                at += n;
+            }
             ok = stream && gsf_output_close(stream.p) && ok;
         }
         if (ole) {

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -58,9 +59,20 @@ class CompoundFile {
     // Reads a whole stream of the root storage. A stream larger than maxBytes is not read.
     Status readStream(const std::string& name, std::vector<uint8_t>& out,
                       uint64_t maxBytes = UINT64_MAX) const;
+    // Reads a whole stream piece by piece (pieces of at most 1 MB, in order) without holding
+    // it in memory; the sink returns false to stop, which gives IoError.
+    using Sink = std::function<bool(const uint8_t* data, size_t size)>;
+    Status readStream(const std::string& name, const Sink& sink,
+                      uint64_t maxBytes = UINT64_MAX) const;
+
     // Creates the stream, replacing one of the same name; takes effect at close().
     Status writeStream(const std::string& name, std::span<const uint8_t> data);
     Status writeStream(const std::string& name, std::vector<uint8_t>&& data);
+    // As writeStream, with the bytes made when close() writes them: the producer fills
+    // `buffer` with `size` bytes of the stream from `offset` and returns false on failure.
+    // Whatever it reads must stay alive until close().
+    using Producer = std::function<bool(uint8_t* buffer, size_t size, uint64_t offset)>;
+    Status writeStream(const std::string& name, uint64_t size, Producer producer);
 
     // Writes pending streams (if any) and releases the file. Safe to call twice.
     Status close();
