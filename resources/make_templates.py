@@ -119,7 +119,7 @@ def main_window():
 
 
 def popup():
-    ui = Ui("CBigControls2", "", 433, 372)
+    ui = Ui("CBigControls2", "", 433, 372 + 4)
     ids = {  # strip -> item -> control id
         0: dict(pathTens=1239, pathUnits=1240, gainTens=1245, gainUnits=1246, gainPicture=1260,
                 phantom=1251, pad=1252, direct=1253, phase=1254),
@@ -130,7 +130,7 @@ def popup():
     }
     for s in range(3):
         x0 = 10 + 141 * s
-        ui.add("QFrame", f"column{s}", x0 - 4, 4, 142, 364, None,
+        ui.add("QFrame", f"column{s}", x0 - 4, 4, 142, 368, None,
                {"frameShape": "<enum>QFrame::Box</enum>", "frameShadow": "<enum>QFrame::Raised</enum>"})
     for s in range(3):
         x0 = 10 + 141 * s
@@ -140,18 +140,25 @@ def popup():
         ui.add("CPictureLabel", f"pathTens{s}", x0 + 37, 10, 30, 48, c["pathTens"])
         ui.add("CPictureLabel", f"pathUnits{s}", x0 + 67, 10, 30, 48, c["pathUnits"])
         ui.add("CPictureLabel", f"gainPicture{s}", x0 + 7, 100, 120, 120, c["gainPicture"])
+        caption = "font-size: 9px; font-weight: bold; color: #8fb3d3;"
         if s == 1:
-            ui.add("CPictureLabel", "prevGainTens1", x0 + 3, 226, 30, 48, c["prevGainTens"])
-            ui.add("CPictureLabel", "prevGainUnits1", x0 + 33, 226, 30, 48, c["prevGainUnits"])
-            ui.add("CPictureLabel", f"gainTens{s}", x0 + 71, 226, 30, 48, c["gainTens"])
-            ui.add("CPictureLabel", f"gainUnits{s}", x0 + 101, 226, 30, 48, c["gainUnits"])
+            ui.add("QLabel", "prevCaption1", x0 + 3, 222, 60, 12, None,
+                   {"text": string("WAS"), "alignment": "<set>Qt::AlignCenter</set>",
+                    "styleSheet": string(caption)})
+            ui.add("QLabel", "nowCaption1", x0 + 71, 222, 60, 12, None,
+                   {"text": string("NOW"), "alignment": "<set>Qt::AlignCenter</set>",
+                    "styleSheet": string(caption)})
+            ui.add("CPictureLabel", "prevGainTens1", x0 + 3, 234, 30, 48, c["prevGainTens"])
+            ui.add("CPictureLabel", "prevGainUnits1", x0 + 33, 234, 30, 48, c["prevGainUnits"])
+            ui.add("CPictureLabel", f"gainTens{s}", x0 + 71, 234, 30, 48, c["gainTens"])
+            ui.add("CPictureLabel", f"gainUnits{s}", x0 + 101, 234, 30, 48, c["gainUnits"])
         else:
-            ui.add("CPictureLabel", f"gainTens{s}", x0 + 37, 226, 30, 48, c["gainTens"])
-            ui.add("CPictureLabel", f"gainUnits{s}", x0 + 67, 226, 30, 48, c["gainUnits"])
-        ui.add("CPictureLabel", f"phantom{s}", x0 + 5, 282, 60, 36, c["phantom"])
-        ui.add("CPictureLabel", f"pad{s}", x0 + 69, 282, 60, 36, c["pad"])
-        ui.add("CPictureLabel", f"direct{s}", x0 + 5, 322, 60, 36, c["direct"])
-        ui.add("CPictureLabel", f"phase{s}", x0 + 69, 322, 60, 36, c["phase"])
+            ui.add("CPictureLabel", f"gainTens{s}", x0 + 37, 234, 30, 48, c["gainTens"])
+            ui.add("CPictureLabel", f"gainUnits{s}", x0 + 67, 234, 30, 48, c["gainUnits"])
+        ui.add("CPictureLabel", f"phantom{s}", x0 + 5, 288, 60, 36, c["phantom"])
+        ui.add("CPictureLabel", f"pad{s}", x0 + 69, 288, 60, 36, c["pad"])
+        ui.add("CPictureLabel", f"direct{s}", x0 + 5, 328, 60, 36, c["direct"])
+        ui.add("CPictureLabel", f"phase{s}", x0 + 69, 328, 60, 36, c["phase"])
     ui.write("BigControls2.ui")
 
 

@@ -266,6 +266,12 @@ void CMicDlg::CreateRunTimeControls() {
         b->setProperty("controlId", id);
         b->setCheckable(true);
         b->setAutoDefault(false);
+        // On must read at a glance: a lit amber key, like the strip's switches.
+        b->setStyleSheet(QStringLiteral(
+            "QPushButton { background: #20262d; color: #7d8a97; border: 1px solid #4a5562;"
+            " border-radius: 4px; font-weight: bold; }"
+            "QPushButton:checked { background: #ffb000; color: #111111; border-color: #ffe08a; }"
+            "QPushButton:focus { border-color: #ffd040; }"));
         b->setGeometry(x, kCheckBoxY, 150, 26);
         b->show();
         return b;

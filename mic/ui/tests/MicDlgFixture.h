@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "mic/ui/CMicDlg.h"
+#include "mic/ui/SmallDialogs.h"
 #include "px5r/Simulator.h"
 
 namespace mic::ui::testing {
@@ -18,6 +19,7 @@ struct SimulatedWindow {
 
     // Starts `racks` simulated racks and a window whose every port leads to them.
     bool Start(int racks, bool integration = false, int consoleType = 0) {
+        mic::ui::ApplyDialogColours(*qApp);
         sim = std::make_unique<px5r::Simulator>(px5r::SimOptions{.racks = racks});
         if (!sim->Start()) {
             return false;

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
@@ -11,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -77,6 +79,7 @@ class MicDlgAgainstRacks : public QObject {
     void theWindowStaysResponsiveWhileRacksArePolled();
     void consoleBoxesAssignAndSequentialAssignmentCounts();
     void thePopupShowsNeighboursAndClosesByItself();
+    void screenshotsShowTheWorkingWindows();
 };
 
 void MicDlgAgainstRacks::aPhantomClickReachesTheRackAndLightsTheButton() {
@@ -539,6 +542,72 @@ void MicDlgAgainstRacks::thePopupShowsNeighboursAndClosesByItself() {
     QVERIFY(!popup->isVisible());
     QVERIFY(!popup->open);
     QVERIFY(!s.window->Timers().Active(mic::kTimerPopup));
+}
+
+// Pictures of the running windows; written to $MIC_SCREENSHOT_DIR (docs/) when that is set.
+void MicDlgAgainstRacks::screenshotsShowTheWorkingWindows() {
+    SimulatedWindow s;
+    QVERIFY(s.Start(4, /*integration=*/true));
+    QTRY_COMPARE_WITH_TIMEOUT(s.C().Engine().OnLineCount(), 4, 15000);
+    s.Settle();
+    const QString out = qEnvironmentVariable("MIC_SCREENSHOT_DIR", s.dir.path());
+    auto save = [&](QWidget* w, const QString& name, qreal scale = 1.0) {
+        QImage image(w->size() * scale, QImage::Format_ARGB32);
+        image.setDevicePixelRatio(scale);
+        image.fill(Qt::transparent);
+        w->render(&image);
+        // A real picture, not an empty surface: many distinct colours.
+        QSet<QRgb> colours;
+        for (int y = 0; y < image.height(); y += 4) {
+            for (int x = 0; x < image.width(); x += 4) {
+                colours.insert(image.pixel(x, y));
+            }
+        }
+        QVERIFY(colours.size() > 40);
+        QVERIFY(image.save(QDir(out).filePath(name)));
+    };
+    // A working session: phantom on a few channels, pads, a phase, gains, names, assignments.
+    const int phantoms[] = {0, 1, 4, 8};
+    for (int c : phantoms) {
+        QTest::mouseClick(s.window->PhantomButton(c), Qt::LeftButton);
+    }
+    QTest::mouseClick(s.window->PadButton(2), Qt::LeftButton);
+    QTest::mouseClick(s.window->PhaseButton(5), Qt::LeftButton);
+    QTest::mouseClick(s.window->DirectButton(9), Qt::LeftButton);
+    const int gains[] = {6, 8, 3, 5, 7, 4, 9, 2, 6, 10, 0, 1};
+    for (int c = 0; c < 12; ++c) {
+        s.window->GainBox(c)->setCurrentIndex(gains[c]);
+        emit s.window->GainBox(c)->activated(gains[c]);
+    }
+    const char* names[] = {"Kick", "Snare", "Hat", "Tom 1"};
+    for (int c = 0; c < 4; ++c) {
+        QTest::mouseClick(s.window.get(), Qt::LeftButton, Qt::NoModifier, StripPoint(c, 60));
+        QTest::keyClicks(s.window->NameBox(c), QString::fromLatin1(names[c]));
+    }
+    for (int c = 6; c < 8; ++c) {
+        QTest::mouseClick(s.window.get(), Qt::LeftButton, Qt::NoModifier, StripPoint(c, 60));
+        QTest::keyClicks(s.window->NameBox(c), QStringLiteral("Vox %1").arg(c - 5));
+    }
+    s.window->ConsoleBox(6)->setCurrentIndex(17);
+    emit s.window->ConsoleBox(6)->activated(17);
+    s.window->ConsoleBox(7)->setCurrentIndex(18);
+    emit s.window->ConsoleBox(7)->activated(18);
+    s.window->PhantomButton(10)->setFocus();
+    s.Settle(5000);
+    s.C().OnTimer(mic::kTimerInfo);
+    save(s.window.get(), QStringLiteral("main-window.png"));
+    save(s.window.get(), QStringLiteral("main-window@2x.png"), 2.0);
+
+    s.window->ShowChannelPopup(0, 7, 6, false);
+    QVERIFY(s.window->Popup()->isVisible());
+    save(s.window->Popup(), QStringLiteral("popup.png"));
+    s.C().OnTimer(mic::kTimerPopup);
+
+    QTest::mouseClick(s.window->SetupButton(), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(s.window->SetupWindow() && s.window->SetupWindow()->isVisible(),
+                             10000);
+    save(s.window->SetupWindow(), QStringLiteral("setup-window.png"));
+    s.window->SetupWindow()->accept();
 }
 
 QTEST_MAIN(MicDlgAgainstRacks)
