@@ -50,6 +50,8 @@ struct CSerialPort::Line {
     std::mutex lock;  // the port lock: one device operation at a time
     std::atomic<bool> alive{false};
     std::atomic<bool> lost{false};
+    // A command is prepared and not yet written: whatever arrives now answers an older one.
+    std::atomic<bool> sendPending{false};
     std::thread thread;
     std::atomic<std::thread::id> readerId{};
     CReplyAssembler assembler;
@@ -287,6 +289,7 @@ void CSerialPort::SendCommand(const uint8_t* message) {
         reply_.replyBuffer[0].store(0);
     }
     if (line_) {
+        line_->sendPending.store(true);
         line_->send.signal();
     }
 }
@@ -339,7 +342,7 @@ void CSerialPort::ReaderMain(std::shared_ptr<Line> linePtr) {
     line.alive.store(false);
 }
 
-bool CSerialPort::NextByte(Line& line, uint8_t& byte, bool wait) {
+bool CSerialPort::NextByte(Line& line, uint8_t& byte) {
     if (line.inPos < line.inLen) {
         byte = line.in[line.inPos++];
         return true;
@@ -376,7 +379,7 @@ void CSerialPort::ConsumeEcho(Line& line, int reads) {
     while (consumed < reads && attempts < kEchoMaxReads) {
         uint8_t scratch;
         ++attempts;
-        if (NextByte(line, scratch, false)) {
+        if (NextByte(line, scratch)) {
             ++consumed;
             continue;
         }
@@ -394,7 +397,14 @@ void CSerialPort::ConsumeEcho(Line& line, int reads) {
 
 void CSerialPort::ServeInput(Line& line) {
     uint8_t byte;
-    while (NextByte(line, byte, false)) {
+    while (NextByte(line, byte)) {
+        // Bytes still queued when the owner has already prepared its next command (typically
+        // from inside the hand-over) cannot be that command's answer, yet in its reply mode a
+        // stray 0x04 would complete it before it is even written. They are drained unread, as
+        // the send does with everything that is waiting.
+        if (line.sendPending.load()) {
+            continue;
+        }
         ByteAction action = line.assembler.Process(byte);
         if (action == ByteAction::Echo) {
             ConsumeEcho(line, line.assembler.EchoReads());
@@ -416,6 +426,7 @@ void CSerialPort::ServeInput(Line& line) {
 
 void CSerialPort::ServeSend(Line& line) {
     line.send.reset();
+    line.sendPending.store(false);
     if (line.lost.load()) {
         return;  // already reported; the protocol's time-outs take the racks off line
     }

@@ -225,6 +225,25 @@ TEST_F(SerialPortOnPty, WaitsForASlowEchoSoThatItsPayloadIsNotTakenForTheAnswer)
     EXPECT_EQ(sink.seen[0].mode, kReplySingleByte) << "NACK, not an ACK made of the echo";
 }
 
+TEST_F(SerialPortOnPty, DoesNotLetALeftoverByteAnswerTheNextCommand) {
+    OpenAndStart();
+    int handOvers = 0;
+    // Like the protocol engine, the owner prepares its next command inside the hand-over.
+    sink.during = [&] {
+        if (++handOvers == 1)
+            Send({0x82, 0x01}, kReplySingleByte);
+    };
+    Send({0x81, 0x01}, kReplySingleByte);
+    ASSERT_EQ(far.Read(2), (Bytes{0x81, 0x01}));
+    far.Write({0x81, 0x01, 0x04, 0x04});  // a doubled ACK: the second one is stale
+    ASSERT_EQ(far.Read(2), (Bytes{0x82, 0x01}));
+    far.Write({0x82, 0x01, 0x05});
+    ASSERT_TRUE(sink.WaitFor(2));
+    EXPECT_EQ(sink.seen[0].mode, kReplyNothing) << "first poll: ACK";
+    EXPECT_EQ(sink.seen[1].mode, kReplySingleByte)
+        << "second poll: its own NACK, not the stale ACK";
+}
+
 TEST_F(SerialPortOnPty, AssemblesADataBlockThatArrivesInPieces) {
     OpenAndStart();
     Send({0x82, 0x14}, kReplyDataBlock);

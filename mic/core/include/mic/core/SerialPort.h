@@ -119,7 +119,7 @@ class CSerialPort : public CommandPort {
     void ReaderMain(std::shared_ptr<Line> line);
     void ServeInput(Line& line);
     void ServeSend(Line& line);
-    bool NextByte(Line& line, uint8_t& byte, bool wait);
+    bool NextByte(Line& line, uint8_t& byte);
     void ConsumeEcho(Line& line, int reads);
     void Report(std::string_view step, int error);
     void LineGone(Line& line, std::string_view step, int error);
