@@ -20,7 +20,7 @@ struct CRect {
 // Every operation takes a key path relative to the root key and opens and closes the key
 // within the call. Reads start from the caller's default and leave it in place on failure.
 class CGenericRegistryObject {
-public:
+  public:
     using Key = platform::registry::Key;
 
     CGenericRegistryObject() = default;
@@ -65,7 +65,7 @@ public:
     int EnumKeys(std::string_view path, std::vector<std::string>& list) const;
     int EnumValues(std::string_view path, std::vector<std::string>& list) const;
 
-protected:
+  protected:
     Key rootKey_;  // invalid until set
     Key heldKey_;  // a key this object owns
 };
@@ -74,13 +74,13 @@ protected:
 // machine's registry, which cannot be reached here: the local hive stays, as after a failed
 // connection.
 class CLocalMachineRegistryObject : public CGenericRegistryObject {
-public:
+  public:
     explicit CLocalMachineRegistryObject(std::string_view machineName = {});
     ~CLocalMachineRegistryObject() override;
 };
 
 // Resolves every path under the current user's hive (profile settings of the programs).
 class CCurrentUserRegistryObject : public CGenericRegistryObject {
-public:
+  public:
     CCurrentUserRegistryObject();
 };

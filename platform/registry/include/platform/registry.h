@@ -59,7 +59,7 @@ class KeyImpl;
 
 // An open key. Copyable (copies refer to the same key); a default-constructed Key is invalid.
 class Key {
-public:
+  public:
     Key() = default;
     // The root of a hive; always valid.
     static Key root(Hive hive);
@@ -89,7 +89,7 @@ public:
     Status enumKey(uint32_t index, std::string& name) const;
     Status enumValue(uint32_t index, std::string& name) const;
 
-private:
+  private:
     explicit Key(std::shared_ptr<KeyImpl> impl) : impl_(std::move(impl)) {}
     std::shared_ptr<KeyImpl> impl_;
     friend class KeyImpl;
