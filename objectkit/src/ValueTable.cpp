@@ -1,7 +1,10 @@
 #include "ValueTable.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <limits>
+#include <new>
 
 #include <objectkit/ControlRanges.h>
 #include <objectkit/Settings.h>
@@ -47,12 +50,28 @@ bool Selection::PathSelected(int32_t path) const {
     return allPaths_ || std::binary_search(paths_.begin(), paths_.end(), path);
 }
 
+ZeroedCells::ZeroedCells(size_t count)
+    : data_(static_cast<int32_t*>(std::calloc(count == 0 ? 1 : count, sizeof(int32_t)))),
+      count_(count) {
+    if (data_ == nullptr) {
+        throw std::bad_alloc();
+    }
+}
+
+ZeroedCells::~ZeroedCells() {
+    std::free(data_);
+}
+
+bool ZeroedCells::operator==(const ZeroedCells& other) const {
+    return count_ == other.count_ && std::memcmp(data_, other.data_, count_ * sizeof(int32_t)) == 0;
+}
+
 Replayer::Replayer(CAutomationEventArray& array, const ReplayContext& context, bool reportProgress)
     : array_(array),
       context_(context),
       reportProgress_(reportProgress && context.statusWnd != 0 && context.progressCode != 0),
-      cells_(static_cast<size_t>(context.layout.cellCount()), kUnknown),
-      generatedAt_(static_cast<size_t>(context.layout.cellCount()), -1) {}
+      cells_(static_cast<size_t>(context.layout.cellCount())),
+      generatedAt_(static_cast<size_t>(context.layout.cellCount())) {}
 
 bool Replayer::AdmitsCell(bool pathSelected, int module, int control) const {
     switch (mode_) {
@@ -84,7 +103,7 @@ void Replayer::PlayTo(int32_t time) {
     for (; i < size && events[i].timeStamp <= time; ++i) {
         const int cell = context_.layout.Cell(events[i]);
         if (cell >= 0) {
-            cells_[static_cast<size_t>(cell)] = events[i].value;
+            cells_[static_cast<size_t>(cell)] = events[i].value + 1;
         }
     }
     lastIndex_ = i - 1;
@@ -116,17 +135,17 @@ void Replayer::Append(const CAutomationEvent& e, int cell, bool generated) {
     }
     const size_t c = static_cast<size_t>(cell);
     if (generated) {
-        generatedAt_[c] = index;
-    } else if (generatedAt_[c] >= 0) {
+        generatedAt_[c] = index + 1;
+    } else if (generatedAt_[c] > 0) {
         // A generated value moved forward for phase alignment must not land after a real
         // change of the same control, or the stale value would win once sorted by time.
-        CAutomationEvent& pending = array_[generatedAt_[c]];
+        CAutomationEvent& pending = array_[generatedAt_[c] - 1];
         if (pending.timeStamp > e.timeStamp) {
             pending.timeStamp = e.timeStamp;
         }
-        generatedAt_[c] = -1;
+        generatedAt_[c] = 0;
     }
-    cells_[c] = e.value;
+    cells_[c] = e.value + 1;
 }
 
 void Replayer::TransferFrom(const Replayer& other) {
@@ -136,10 +155,11 @@ void Replayer::TransferFrom(const Replayer& other) {
     const CellLayout& layout = context_.layout;
     const bool align = context_.alignPhase && !layout.small();
     auto emit = [&](int32_t path, int module, int control, int cell) {
-        const int32_t value = other.cells_[static_cast<size_t>(cell)];
-        if (value == kUnknown || value == cells_[static_cast<size_t>(cell)]) {
+        const int32_t stored = other.cells_[static_cast<size_t>(cell)];
+        if (stored == kUnknown || stored == cells_[static_cast<size_t>(cell)]) {
             return;
         }
+        const int32_t value = stored - 1;
         CAutomationEvent e;
         e.path = path;
         e.module = static_cast<uint8_t>(module);

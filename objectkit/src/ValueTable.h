@@ -84,6 +84,24 @@ class Selection {
 
 enum class ReplayMode { All = 0, SelectedOnly = 1, AllButSelected = 2 };
 
+// A zero-filled array from calloc: large tables come straight from zeroed pages, so a table of
+// which an operation touches a few cells costs no fill.
+class ZeroedCells {
+  public:
+    explicit ZeroedCells(size_t count);
+    ~ZeroedCells();
+    ZeroedCells(const ZeroedCells&) = delete;
+    ZeroedCells& operator=(const ZeroedCells&) = delete;
+
+    int32_t& operator[](size_t i) { return data_[i]; }
+    int32_t operator[](size_t i) const { return data_[i]; }
+    bool operator==(const ZeroedCells& other) const;
+
+  private:
+    int32_t* data_;
+    size_t count_;
+};
+
 struct ReplayContext {
     CellLayout layout;
     int phase = 0;           // the phase term of the array
@@ -118,7 +136,8 @@ class Replayer {
     void CopyRange(const Replayer& source, int first, int last, int64_t offset);
 
   private:
-    static constexpr int32_t kUnknown = -1;
+    // Cells hold value + 1; 0 means no event has set the control.
+    static constexpr int32_t kUnknown = 0;
 
     bool Admits(const CAutomationEvent& e) const;
     bool AdmitsCell(bool pathSelected, int module, int control) const;
@@ -129,8 +148,8 @@ class Replayer {
     const ReplayContext& context_;
     bool reportProgress_;
     ReplayMode mode_ = ReplayMode::All;
-    std::vector<int32_t> cells_;        // value, or kUnknown
-    std::vector<int32_t> generatedAt_;  // index of the last generated event of a cell, or -1
+    ZeroedCells cells_;        // value + 1, or kUnknown
+    ZeroedCells generatedAt_;  // 1 + index of the last generated event of a cell, or 0
     int32_t time_ = -1;
     int lastIndex_ = -1;
     long lastPercent_ = -1;
