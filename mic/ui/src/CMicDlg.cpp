@@ -155,7 +155,6 @@ CMicDlg::CMicDlg(Options options, QWidget* parent)
         QComboBox* box = gainBox_[i];
         box->setCompleter(nullptr);
         box->setInsertPolicy(QComboBox::NoInsert);
-        box->installEventFilter(this);
         connect(box, &QComboBox::activated, this, [this, i](int index) {
             if (!redrawing_) {
                 Apply(controller_->SelectGain(i, index), i);
@@ -184,6 +183,8 @@ CMicDlg::CMicDlg(Options options, QWidget* parent)
     addAction(about);
     setContextMenuPolicy(Qt::ActionsContextMenu);
 
+    // Key presses and focus changes of every control are seen here (the typed-gain rule counts
+    // every key the window sees).
     qApp->installEventFilter(this);
 }
 
@@ -213,7 +214,6 @@ void CMicDlg::CreateRunTimeControls() {
         f.setPixelSize(11);
         box->setFont(f);
         box->hide();
-        box->installEventFilter(this);
         connect(box, &QLineEdit::textEdited, this, [this, i](const QString& text) {
             controller_->NameEdited(i, text.toLatin1().toStdString());
         });
@@ -471,7 +471,9 @@ void CMicDlg::RedrawRack() {
         RedrawChannel(c);
         if (nameBox_[c]) {
             const int i = ChannelIndex(rack, c);
-            nameBox_[c]->setText(Latin1(s.Name(i)));
+            if (!nameBox_[c]->hasFocus()) {
+                nameBox_[c]->setText(Latin1(s.Name(i)));
+            }
             nameBox_[c]->setVisible(s.nameShown[i] != 0);
         }
     }
