@@ -49,10 +49,17 @@ function(kestane_test name)
     endif()
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gmock GTest::gtest GTest::gtest_main)
+    set(props TIMEOUT ${ARG_TIMEOUT})
+    if(ARG_LABELS)
+        list(APPEND props LABELS "${ARG_LABELS}")
+    endif()
+    if(ARG_ENV)
+        list(APPEND props ENVIRONMENT "${ARG_ENV}")
+    endif()
     gtest_discover_tests(${name}
         DISCOVERY_MODE PRE_TEST
         DISCOVERY_TIMEOUT 60
-        PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS "${ARG_LABELS}" ENVIRONMENT "${ARG_ENV}")
+        PROPERTIES ${props})
 endfunction()
 
 # Writes the CMake package files of the two libraries that console programs link against,
