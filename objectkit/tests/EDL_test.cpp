@@ -347,6 +347,43 @@ TEST_F(EDLFileTest, SourceDestItemsComeInPairsInFramesOrTimecodes) {
     EXPECT_EQ(static_cast<uint32_t>(items[3].m_Out), objectkit::PackTimecode({0, 0, 1, 0}));
 }
 
+TEST_F(EDLFileTest, TheConsolesTimecodeRateDecidesTheFrames) {
+    if (!HaveRegistry()) {
+        GTEST_SKIP() << "no registry in this build";
+    }
+    const char* key = "Software\\KESTANE\\Kestane Vantor\\Timecode";
+    const std::string path = Path("rate.edl");
+    CEDLWriter writer;
+    ASSERT_TRUE(writer.Open(path, {}));
+    ASSERT_TRUE(writer.WriteEvent({}, {0, 10, 0, 0}, {1, 0, 0, 0}, {1, 0, 1, 0}));
+    ASSERT_TRUE(writer.Close());
+    struct Case {
+        const char* name;
+        uint32_t value;
+        int32_t sourceIn;
+        int32_t length;
+    };
+    const Case cases[] = {
+        {"VantorTimcodeRate", 0, 14400, 24},  // 24 fps
+        {"VantorTimcodeRate", 1, 15000, 25},
+        {"VantorTimcodeRate", 2, 17982, 30},  // 29.97 drop frame: ten minutes are 17,982
+        {"VantorTimcodeRate", 3, 18000, 30},
+        {"VantorTimcodeRate", 4, 18000, 30},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(SetMachineDword(key, c.name, c.value));
+        std::vector<CSourceDestItem> items;
+        GetSourceDestItems(path, items, false);
+        ASSERT_EQ(items.size(), 2u);
+        EXPECT_EQ(items[0].m_In, c.sourceIn) << c.value;
+        EXPECT_EQ(items[1].m_Out - items[1].m_In, c.length) << c.value;
+    }
+    // Without the rate code the frames-per-second value decides.
+    ASSERT_TRUE(SetMachineDword(key, "VantorTimcodeRate", 99));
+    ASSERT_TRUE(SetMachineDword(key, "VantorTimecodeCurrentFramesPerSec", 24));
+    EXPECT_EQ(objectkit::ReadConsoleTimecodeRate(), TimecodeRate::Fps24);
+}
+
 class CutListTest : public objectkit::test::TempDirTest {
   protected:
     struct Entry {
