@@ -336,8 +336,8 @@ def main():
         put(528 + i, f"popup_gain_s1_{20 + 5*i}.svg", knob(i, STATUS1))
         put(539 + i, f"popup_gain_s2_{20 + 5*i}.svg", knob(i, STATUS2))
 
-    # Application icon (not a numbered picture).
-    put(None, "app_icon.svg", svg(64, 64,
+    # Application icon (window icon and about box).
+    put(128, "app_icon.svg", svg(64, 64,
         f'<rect width="64" height="64" rx="12" fill="{PANEL}"/>'
         f'<rect x="22" y="8" width="20" height="30" rx="10" fill="{TEXT}"/>'
         f'<path d="M16 30 a16 16 0 0 0 32 0" fill="none" stroke="{TEXT}" stroke-width="4"/>'
@@ -349,7 +349,6 @@ def main():
         f.write('<RCC>\n  <qresource prefix="/pictures">\n')
         for number in sorted(table):
             f.write(f'    <file alias="{number}">art/{table[number]}</file>\n')
-        f.write('    <file alias="app_icon">art/app_icon.svg</file>\n')
         f.write("  </qresource>\n</RCC>\n")
 
 

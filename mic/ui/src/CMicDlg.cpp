@@ -73,7 +73,7 @@ CMicDlg::CMicDlg(Options options, QWidget* parent)
       ui_(std::make_unique<Ui::CMicDlg>()) {
     ui_->setupUi(this);
     setFixedSize(size());
-    setWindowIcon(QIcon(QStringLiteral(":/pictures/app_icon")));
+    setWindowIcon(QIcon(QStringLiteral(":/pictures/128")));
     setMouseTracking(true);
 
     for (int i = 0; i < 12; ++i) {

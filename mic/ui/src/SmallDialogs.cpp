@@ -6,6 +6,7 @@
 #include <QPalette>
 
 #include "mic/ui/CPictureLabel.h"
+#include "mic/ui/Pictures.h"
 #include "ui_About.h"
 #include "ui_ConfirmClose.h"
 #include "ui_PortError.h"
@@ -58,9 +59,9 @@ CConfirmClose::~CConfirmClose() = default;
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::CAboutDlg>()) {
     ui_->setupUi(this);
-    ui_->icon->SetPicture(0);
+    ui_->icon->SetPicture(kPicAppIcon);
     connect(ui_->okButton, &QPushButton::clicked, this, &QDialog::accept);
-    setWindowIcon(QIcon(QStringLiteral(":/pictures/app_icon")));
+    setWindowIcon(QIcon(QStringLiteral(":/pictures/128")));
     setFixedSize(size());
 }
 

@@ -12,6 +12,7 @@ namespace mic::ui {
 
 // Picture numbers the window uses beyond those of the core's view interface.
 enum ExtraPicture : int {
+    kPicAppIcon = 128,
     kPicLoadNormal = 192,
     kPicLoadActive = 198,
     kPicStoreNormal = 194,
