@@ -1,6 +1,7 @@
 #include "mic/core/TransmitRing.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace mic {
 

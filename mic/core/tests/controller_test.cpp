@@ -178,12 +178,10 @@ TEST(Assignment, SequentialFillsFollowingChannelsUpTo99) {
         EXPECT_TRUE(h.mic->Lists().List(k).empty());
 }
 
-TEST(Assignment, TypedConsoleChannelsAreTwoDigitsAtMost) {
-    EXPECT_EQ(MicController::ParseConsoleChannelText("7"), 7);
+TEST(Assignment, IsRefusedWithoutTheConsoleAndTypedNumbersHaveTwoDigitsAtMost) {
     EXPECT_EQ(MicController::ParseConsoleChannelText("99"), 99);
     EXPECT_EQ(MicController::ParseConsoleChannelText("100"), -1);
     EXPECT_EQ(MicController::ParseConsoleChannelText("4a"), -1);
-    EXPECT_EQ(MicController::ParseConsoleChannelText(""), -1);
     Harness standalone;
     EXPECT_TRUE(standalone.mic->AssignConsoleChannel(0, 5).refused);
 }

@@ -160,13 +160,6 @@ TEST(PresetFile, ReadOnlyPresetsLoadAndFailedSavesKeepThePreviousFile) {
     EXPECT_EQ(files, 1u);
 }
 
-TEST(PresetFile, SnapshotLivesInTheStateDirectory) {
-    ::setenv("KESTANE_STATE_DIR", "/tmp/kestane-state", 1);
-    EXPECT_EQ(DefaultSnapshotPath(), "/tmp/kestane-state/RestoreSnapshot.mic");
-    ::unsetenv("KESTANE_STATE_DIR");
-    EXPECT_EQ(DefaultSnapshotPath(), "/var/lib/kestane/mic/RestoreSnapshot.mic");
-}
-
 TEST(LoadState, StandAloneDiscardsAssignmentsAndSendsToOnLineRacks) {
     MicSettings s = Harness::NoFiles();
     Harness h(s);
