@@ -124,9 +124,9 @@ bool CSerialPort::IsOpen() const {
     return line_ && line_->device.isOpen() && line_->alive.load() && !line_->lost.load();
 }
 
-void CSerialPort::Report(std::string_view step, int error) {
+void CSerialPort::Report(std::string_view step, int error, uint32_t portNumber) {
     if (notifier_) {
-        notifier_(ErrorText(step, error, portNumber_.load()), kErrorTitle);
+        notifier_(ErrorText(step, error, portNumber), kErrorTitle);
     }
 }
 
@@ -135,7 +135,7 @@ void CSerialPort::LineGone(Line& line, std::string_view step, int error) {
     // send: say it once, stop watching the device, keep everything else as it is. Opening
     // the port again starts afresh.
     if (!line.lost.exchange(true)) {
-        Report(step, error != 0 ? error : EIO);
+        Report(step, error != 0 ? error : EIO, line.portNumber);
     }
 }
 
@@ -200,23 +200,23 @@ bool CSerialPort::OpenPort(ReplySink* owner, uint32_t portNumber, uint32_t baudR
                   parity, dataBits, stopBits);
     termios attrs{};
     if (int e = dev.getAttributes(attrs); e != 0) {
-        Report("GetCommState()", e);
+        Report("GetCommState()", e, portNumber);
     } else {
         platform::serial::LineSettings settings;
         int built = platform::serial::parseLineSettings(settingsText, settings)
                         ? platform::serial::buildAttributes(settings, attrs)
                         : EINVAL;
         if (built != 0) {
-            Report("BuildCommDCB()", built);
+            Report("BuildCommDCB()", built, portNumber);
         } else if (int s = dev.setAttributes(attrs); s != 0) {
-            Report("SetCommState()", s);
+            Report("SetCommState()", s, portNumber);
         }
     }
     // RTS is held low except while a command and its echo are on the line.
     dev.setRts(false);
     if (rs485_ == 1 || (rs485_ < 0 && SerialPortWantsRs485(portNumber))) {
         if (int e = dev.setRs485(true); e != 0) {
-            Report("RS-485 mode", e);
+            Report("RS-485 mode", e, portNumber);
         }
     }
     dev.purge();
@@ -318,7 +318,7 @@ void CSerialPort::ReaderMain(std::shared_ptr<Line> linePtr) {
             }
             char step[48];
             std::snprintf(step, sizeof step, "Unexpected Error = #%d !!", errno);
-            Report(step, errno);
+            Report(step, errno, line.portNumber);
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
             continue;
         }
@@ -359,7 +359,7 @@ bool CSerialPort::NextByte(Line& line, uint8_t& byte) {
         if (isDeviceLost(r.error)) {
             LineGone(line, "ReadFile()", r.error);
         } else {
-            Report("ReadFile()", r.error);
+            Report("ReadFile()", r.error, line.portNumber);
         }
         return false;
     }
@@ -444,7 +444,7 @@ void CSerialPort::ServeSend(Line& line) {
                 LineGone(line, "ReadFile()", r.error);
                 return;
             }
-            Report("ReadFile()", r.error);
+            Report("ReadFile()", r.error, line.portNumber);
             break;
         }
         if (r.count == 0) {
@@ -475,7 +475,7 @@ void CSerialPort::ServeSend(Line& line) {
         if (isDeviceLost(error)) {
             LineGone(line, "WriteFile()", error);
         } else {
-            Report("WriteFile()", error);
+            Report("WriteFile()", error, line.portNumber);
         }
     }
 }

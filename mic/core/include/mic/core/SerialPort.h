@@ -121,7 +121,7 @@ class CSerialPort : public CommandPort {
     void ServeSend(Line& line);
     bool NextByte(Line& line, uint8_t& byte);
     void ConsumeEcho(Line& line, int reads);
-    void Report(std::string_view step, int error);
+    void Report(std::string_view step, int error, uint32_t portNumber);
     void LineGone(Line& line, std::string_view step, int error);
     void JoinFinished();
 
