@@ -313,12 +313,13 @@ void CSerialPort::ReaderMain(std::shared_ptr<Line> linePtr) {
         };
         int r = sys_.poll(fds, 3, -1);
         if (r < 0) {
-            if (errno == EINTR) {
+            const int error = errno;
+            if (error == EINTR) {
                 continue;
             }
             char step[48];
-            std::snprintf(step, sizeof step, "Unexpected Error = #%d !!", errno);
-            Report(step, errno, line.portNumber);
+            std::snprintf(step, sizeof step, "Unexpected Error = #%d !!", error);
+            Report(step, error, line.portNumber);
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
             continue;
         }
