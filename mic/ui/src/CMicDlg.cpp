@@ -294,6 +294,10 @@ void CMicDlg::CreateRunTimeControls() {
 }
 
 void CMicDlg::Initialise(const std::function<void()>& publish) {
+    if (initialised_) {
+        return;
+    }
+    initialised_ = true;
     CreateRunTimeControls();
     ui_->label1297->SetPicture(kPicLabelRackSelect);
     ui_->label1298->SetPicture(kPicLabelBrand);

@@ -2,18 +2,22 @@
 // and the small dialogs, without a serial line.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QImage>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include "mic/core/MicView.h"
 #include "mic/ui/CBmpButton.h"
 #include "mic/ui/CDiagnostics.h"
+#include "mic/ui/CMicDlg.h"
+#include "mic/ui/CPictureLabel.h"
 #include "mic/ui/Pictures.h"
 #include "mic/ui/SmallDialogs.h"
 #include "mic/ui/StripPictures.h"
@@ -73,6 +77,7 @@ class Widgets : public QObject {
     void setupWindowPostsItsActions();
     void integrationNeedsTheRightConsole();
     void smallDialogsCarryTheirTexts();
+    void withoutALineEveryChannelIsEditableAndNothingIsQueued();
 };
 
 void Widgets::everyPictureTheWindowsAskForIsInTheTable() {
@@ -318,6 +323,38 @@ void Widgets::smallDialogsCarryTheirTexts() {
     QVERIFY(texts.contains(
         QStringLiteral("1.   Is there another device using the port (e.g. mouse) ?")));
     QVERIFY(texts.contains(QStringLiteral("2.   Are both ports enabled in the system bios ?")));
+}
+
+void Widgets::withoutALineEveryChannelIsEditableAndNothingIsQueued() {
+    QTemporaryDir dir;
+    CMicDlg::Options options;
+    options.serial = false;
+    options.config.settings.autoRestore = false;
+    options.config.snapshotPath = dir.filePath(QStringLiteral("snapshot.mic")).toStdString();
+    CMicDlg window(options);
+    window.show();
+    window.Initialise();
+    QCOMPARE(window.windowTitle(), QStringLiteral("Remote Microphone Amplifier Control"));
+    QCOMPARE(window.StatusPictureLabel()->Picture(), int(kPicStatusNoRacks));
+    QCOMPARE(window.RackButton(0)->Picture(), int(mic::kPicRackOffLineDisplayed));
+    // Statuses are all 0, yet with no rack on line everything can be edited.
+    QTest::mouseClick(window.PhantomButton(11), Qt::LeftButton);
+    QTest::mouseClick(window.DirectButton(0), Qt::LeftButton);
+    window.GainBox(6)->setCurrentIndex(10);
+    emit window.GainBox(6)->activated(10);
+    QCOMPARE(window.PhantomButton(11)->Picture(), int(mic::kPicPhantomOn));
+    QCOMPARE(window.DirectButton(0)->Picture(), int(mic::kPicDirectOn));
+    QCOMPARE(window.GainBox(6)->currentText(), QStringLiteral("70"));
+    QCOMPARE(window.GainDisplay(6)->Picture(), int(kPicGainBlank));
+    QCOMPARE(window.NumberUnits(6)->Picture(), kPicDigitNormal + 7);
+    QVERIFY(window.Controller().Engine().RingEmpty());
+    // No info picture while no rack is on line.
+    QCOMPARE(window.InfoPictureLabel()->Picture(), int(mic::kPicInfoDefault));
+    // Stand-alone: no console-channel boxes or assignment buttons.
+    QVERIFY(!window.ConsoleBox(0) && !window.SequentialBox());
+    // The state still goes to a preset file.
+    window.Controller().StorePreset(dir.filePath(QStringLiteral("p.mic")).toStdString());
+    QCOMPARE(QFileInfo(dir.filePath(QStringLiteral("p.mic"))).size(), qint64(5008));
 }
 
 QTEST_MAIN(Widgets)

@@ -175,6 +175,7 @@ class CMicDlg : public QDialog, public MicView {
     QPointer<CDiagnostics> setupWindow_;
     QPointer<QWidget> previousForeground_;
     int shownPath_ = -1;
+    bool initialised_ = false;
     bool closing_ = false;
     bool asking_ = false;
     bool redrawing_ = false;  // programmatic control changes are not operator input
