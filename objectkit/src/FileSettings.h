@@ -6,7 +6,8 @@
 
 namespace objectkit::files {
 
-// A DWORD under HKEY_LOCAL_MACHINE; the default when the key or value is missing or not a DWORD.
+// A number under HKEY_LOCAL_MACHINE, read through the console's registry classes; the default
+// when the key or value is missing or holds no number.
 uint32_t ReadMachineDword(const char* keyPath, const char* name, uint32_t defaultValue);
 
 // "CompressedAuto" under "SOFTWARE\KESTANE\ROOKSERVER", default 1.

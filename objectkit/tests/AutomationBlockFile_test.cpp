@@ -119,6 +119,20 @@ TEST_F(BlockFileTest, IncompressibleDataAndCompressionOffStillRoundTrip) {
     EXPECT_FALSE(file.ReadBlock(index, tooSmall.data(), 1000));
 }
 
+TEST_F(BlockFileTest, TheCompressionSwitchComesFromTheRegistry) {
+    EXPECT_TRUE(Block().Compression());  // default 1
+    if (!HaveRegistry()) {
+        GTEST_SKIP() << "no registry in this build";
+    }
+    ASSERT_TRUE(SetMachineDword("SOFTWARE\\KESTANE\\ROOKSERVER", "CompressedAuto", 0));
+    Block file;
+    EXPECT_FALSE(file.Compression());
+    ASSERT_TRUE(file.Open(Path("plain.atx")));
+    const auto data = MixData(5000);
+    ASSERT_TRUE(file.WriteBlock(3, data.data(), 5000));
+    EXPECT_EQ(file.Entry(file.FindBlock(3)).chunks, 0u);
+}
+
 TEST_F(BlockFileTest, TheDirectoryHoldsWhatTheHeaderCanStoreAndNoMore) {
     const std::string path = Path("full.atx");
     const uint8_t byte = 0x5A;
