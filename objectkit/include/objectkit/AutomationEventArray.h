@@ -128,15 +128,17 @@ class CAutomationEventArray {
     // the destination takes the source's values at the window's start, then the source's
     // events follow with the same spacing, and one quarter frame after the copied span the
     // destination's controls return to the values its own automation has there. The
-    // destination's own events of those controls inside the copied span are replaced.
-    // sourcePath < 0 copies every selected path onto itself (a move in time when the
-    // destination time differs from the window's start). A destinationPath outside the
+    // destination's own events of those controls inside the copied span are replaced. A
+    // control that the destination's automation never set has nothing to return to and keeps
+    // the copied value. sourcePath < 0 copies every selected path onto itself (a move in time when
+    // the destination time differs from the window's start). A destinationPath outside the
     // selection (when the selection names paths) leaves the array unchanged.
     // Progress: status 27.
     void CopyChannelData(short sourcePath, short destinationPath, TimeDirection startDirection,
                          TimeDirection endDirection, int routeModuleBase, const CPathMap& map);
     // As CopyChannelData, with the source automation taken from `other` (another mix) rather
-    // than this array. The four trailing values:
+    // than this array; the window is read in the other mix's time (after sourceOffset). The
+    // four trailing values:
     //   sourceOffset: added to the time stamps of `other` before the window applies (lets a
     //                 mix recorded against another timecode start line up), 0 = none;
     //   keepOutside:  non-zero keeps this array's automation outside the copied span (the
@@ -145,7 +147,7 @@ class CAutomationEventArray {
     //   restoreAfter: non-zero returns the controls to this array's values one quarter frame
     //                 after the span; 0 leaves the merged values in force (until this array's
     //                 next event of the control);
-    //   reserved:     must be 0.
+    //   reserved:     not read; pass 0.
     // Progress: status 27.
     void MergeChannelData(CAutomationEventArray& other, short sourcePath, short destinationPath,
                           TimeDirection startDirection, TimeDirection endDirection,
