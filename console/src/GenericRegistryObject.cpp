@@ -29,6 +29,23 @@ bool ValueAsNumber(const reg::Value& value, uint32_t& number) {
     return false;
 }
 
+// The names one of the key's enumerations gives, in index order.
+int ListNames(const reg::Key& root, std::string_view path,
+              reg::Status (reg::Key::*next)(uint32_t, std::string&) const,
+              std::vector<std::string>& list) {
+    list.clear();
+    reg::Key key;
+    if (!OpenForReading(root, path, key)) {
+        return 0;
+    }
+    std::string name;
+    // A name too long for the caller's buffer ends the list, as a failed index does.
+    for (uint32_t index = 0; (key.*next)(index, name) == reg::Status::Ok; ++index) {
+        list.push_back(name);
+    }
+    return static_cast<int>(list.size());
+}
+
 }  // namespace
 
 CGenericRegistryObject::~CGenericRegistryObject() {
@@ -232,31 +249,12 @@ bool CGenericRegistryObject::DeleteKey(std::string_view path) const {
 }
 
 int CGenericRegistryObject::EnumKeys(std::string_view path, std::vector<std::string>& list) const {
-    list.clear();
-    Key key;
-    if (!OpenForReading(rootKey_, path, key)) {
-        return 0;
-    }
-    std::string name;
-    // A name too long for the caller's buffer ends the list, as a failed index does.
-    for (uint32_t index = 0; key.enumKey(index, name) == reg::Status::Ok; ++index) {
-        list.push_back(name);
-    }
-    return static_cast<int>(list.size());
+    return ListNames(rootKey_, path, &reg::Key::enumKey, list);
 }
 
 int CGenericRegistryObject::EnumValues(std::string_view path,
                                        std::vector<std::string>& list) const {
-    list.clear();
-    Key key;
-    if (!OpenForReading(rootKey_, path, key)) {
-        return 0;
-    }
-    std::string name;
-    for (uint32_t index = 0; key.enumValue(index, name) == reg::Status::Ok; ++index) {
-        list.push_back(name);
-    }
-    return static_cast<int>(list.size());
+    return ListNames(rootKey_, path, &reg::Key::enumValue, list);
 }
 
 CLocalMachineRegistryObject::CLocalMachineRegistryObject(std::string_view machineName) {

@@ -49,8 +49,24 @@ std::pair<std::string, std::string> descendantRange(const std::string& lpath) {
     return {lpath + '\\', lpath + ']'};
 }
 
-void bindText(sqlite3_stmt* stmt, int index, const std::string& text) {
-    sqlite3_bind_text(stmt, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+std::string columnText(sqlite3_stmt* stmt, int column) {
+    auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+    return std::string(text ? text : "", sqlite3_column_bytes(stmt, column));
+}
+
+// One value from a statement that is not kept for reuse (the probes of open(), which may run on
+// a connection that is about to be replaced). The SQLite code of the step, or of preparing.
+int scalar(sqlite3* db, const char* sql, int64_t& value) {
+    sqlite3_stmt* stmt = nullptr;
+    int rc = sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr);
+    if (rc == SQLITE_OK) {
+        rc = sqlite3_step(stmt);
+        if (rc == SQLITE_ROW) {
+            value = sqlite3_column_int64(stmt, 0);
+        }
+    }
+    sqlite3_finalize(stmt);
+    return rc;
 }
 
 }  // namespace
@@ -106,21 +122,94 @@ Status HiveStore::mapError(int rc) const {
     }
 }
 
-Status HiveStore::prepare(const char* sql, sqlite3_stmt** stmt) {
+int HiveStore::prepare(const char* sql, sqlite3_stmt** stmt) {
     for (auto& [key, cached] : statements_) {
         if (key == sql) {
             sqlite3_reset(cached);
             sqlite3_clear_bindings(cached);
             *stmt = cached;
-            return Status::Ok;
+            return SQLITE_OK;
         }
     }
     int rc = sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, stmt, nullptr);
-    if (rc != SQLITE_OK) {
-        return mapError(rc);
+    if (rc == SQLITE_OK) {
+        statements_.emplace_back(sql, *stmt);
     }
-    statements_.emplace_back(sql, *stmt);
-    return Status::Ok;
+    return rc;
+}
+
+int HiveStore::step(const char* sql, std::initializer_list<Param> params, const RowReader& onRow) {
+    sqlite3_stmt* stmt = nullptr;
+    if (int rc = prepare(sql, &stmt); rc != SQLITE_OK) {
+        return rc;
+    }
+    int index = 1;
+    for (const Param& param : params) {
+        if (auto* text = std::get_if<std::string_view>(&param)) {
+            sqlite3_bind_text(stmt, index, text->data(), static_cast<int>(text->size()),
+                              SQLITE_TRANSIENT);
+        } else if (auto* number = std::get_if<int64_t>(&param)) {
+            sqlite3_bind_int64(stmt, index, *number);
+        } else {
+            // An empty blob still needs a pointer: a null one would store NULL.
+            auto blob = std::get<std::span<const uint8_t>>(param);
+            sqlite3_bind_blob64(stmt, index,
+                                blob.empty() ? "" : static_cast<const void*>(blob.data()),
+                                blob.size(), SQLITE_STATIC);
+        }
+        ++index;
+    }
+    int rc = sqlite3_step(stmt);
+    while (rc == SQLITE_ROW && onRow && onRow(stmt)) {
+        rc = sqlite3_step(stmt);
+    }
+    sqlite3_reset(stmt);
+    return rc;
+}
+
+Status HiveStore::change(const char* sql, std::initializer_list<Param> params) {
+    int rc = step(sql, params);
+    return rc == SQLITE_DONE ? Status::Ok : mapError(rc);
+}
+
+Status HiveStore::readNumber(const char* sql, std::initializer_list<Param> params, int64_t& out) {
+    int rc = step(sql, params, [&out](sqlite3_stmt* stmt) {
+        out = sqlite3_column_int64(stmt, 0);
+        return false;
+    });
+    return rc == SQLITE_ROW ? Status::Ok : mapError(rc);
+}
+
+Status HiveStore::readText(const char* sql, std::initializer_list<Param> params, std::string* out) {
+    return foundRow(step(sql, params, [out](sqlite3_stmt* stmt) {
+        if (out != nullptr) {
+            *out = columnText(stmt, 0);
+        }
+        return false;
+    }));
+}
+
+Status HiveStore::foundRow(int rc) const {
+    if (rc == SQLITE_ROW) {
+        return Status::Ok;
+    }
+    return rc == SQLITE_DONE ? Status::NotFound : mapError(rc);
+}
+
+Status HiveStore::unavailable(Status whenEmpty) const {
+    return status_ == Status::Ok ? whenEmpty : status_;
+}
+
+Status HiveStore::inTransaction(const std::function<Status()>& body) {
+    Status s = begin();
+    if (s != Status::Ok) {
+        return s;
+    }
+    if ((s = body()) != Status::Ok) {
+        rollback();
+        return s;
+    }
+    return commit();
 }
 
 Status HiveStore::exec(const char* sql) {
@@ -147,6 +236,13 @@ void HiveStore::rollback() {
     }
 }
 
+Status HiveStore::abortOpen(Status status) {
+    sqlite3_close_v2(db_);
+    db_ = nullptr;
+    status_ = status;
+    return status_;
+}
+
 Status HiveStore::open(const std::string& file) {
     close();
     std::error_code ec;
@@ -161,46 +257,25 @@ Status HiveStore::open(const std::string& file) {
     if (rc == SQLITE_OK) {
         readOnly_ = sqlite3_db_readonly(db_, "main") == 1;
     } else {
-        sqlite3_close_v2(db_);
-        db_ = nullptr;
         readOnly_ = true;
         struct stat st {};
         if (::stat(file.c_str(), &st) != 0) {
             // Nothing to read and nowhere to write: an empty hive that refuses writes.
-            status_ = Status::Ok;
-            return status_;
+            return abortOpen(Status::Ok);
         }
+        sqlite3_close_v2(db_);
         rc = sqlite3_open_v2(file.c_str(), &db_, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX,
                              nullptr);
         if (rc != SQLITE_OK) {
-            sqlite3_close_v2(db_);
-            db_ = nullptr;
-            status_ = Status::IoError;
-            return status_;
+            return abortOpen(Status::IoError);
         }
     }
     sqlite3_busy_timeout(db_, kBusyTimeoutMs);
     sqlite3_extended_result_codes(db_, 1);
 
     auto probe = [this](int64_t& tables, int64_t& appId) {
-        sqlite3_stmt* stmt = nullptr;
-        int rc = sqlite3_prepare_v2(db_, "SELECT count(*) FROM sqlite_master", -1, &stmt, nullptr);
-        if (rc == SQLITE_OK) {
-            rc = sqlite3_step(stmt);
-            tables = sqlite3_column_int64(stmt, 0);
-        }
-        sqlite3_finalize(stmt);
-        if (rc != SQLITE_ROW) {
-            return rc;
-        }
-        stmt = nullptr;
-        rc = sqlite3_prepare_v2(db_, "PRAGMA application_id", -1, &stmt, nullptr);
-        if (rc == SQLITE_OK) {
-            rc = sqlite3_step(stmt);
-            appId = sqlite3_column_int64(stmt, 0);
-        }
-        sqlite3_finalize(stmt);
-        return rc;
+        int rc = scalar(db_, "SELECT count(*) FROM sqlite_master", tables);
+        return rc == SQLITE_ROW ? scalar(db_, "PRAGMA application_id", appId) : rc;
     };
 
     int64_t tables = 0;
@@ -219,27 +294,16 @@ Status HiveStore::open(const std::string& file) {
         }
     }
     if (rc != SQLITE_ROW) {
-        status_ = mapError(rc);
-        if (status_ == Status::Ok || status_ == Status::AccessDenied) {
-            status_ = Status::IoError;
-        }
-        sqlite3_close_v2(db_);
-        db_ = nullptr;
-        return status_;
+        Status s = mapError(rc);
+        return abortOpen(s == Status::Ok || s == Status::AccessDenied ? Status::IoError : s);
     }
 
     if (tables != 0 && appId != kApplicationId) {
         // Some other SQLite database: never write to it.
-        sqlite3_close_v2(db_);
-        db_ = nullptr;
-        status_ = Status::Corrupt;
-        return status_;
+        return abortOpen(Status::Corrupt);
     }
     if (tables == 0 && readOnly_) {
-        sqlite3_close_v2(db_);
-        db_ = nullptr;
-        status_ = Status::Ok;
-        return status_;
+        return abortOpen(Status::Ok);
     }
     status_ = Status::Ok;
     if (!readOnly_) {
@@ -260,58 +324,29 @@ Status HiveStore::open(const std::string& file) {
 }
 
 Status HiveStore::initialise() {
-    Status s = begin();
-    if (s != Status::Ok) {
-        return s;
-    }
-    // Another process may have made the schema while we waited for the write lock.
-    sqlite3_stmt* stmt = nullptr;
-    int64_t tables = 0;
-    int rc = sqlite3_prepare_v2(db_, "SELECT count(*) FROM sqlite_master", -1, &stmt, nullptr);
-    if (rc == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW) {
-        tables = sqlite3_column_int64(stmt, 0);
-    }
-    sqlite3_finalize(stmt);
-    if (tables == 0) {
+    return inTransaction([this] {
+        // Another process may have made the schema while we waited for the write lock.
+        int64_t tables = 0;
+        scalar(db_, "SELECT count(*) FROM sqlite_master", tables);
+        if (tables != 0) {
+            return Status::Ok;
+        }
         for (const char* sql : kSchema) {
-            s = exec(sql);
-            if (s != Status::Ok) {
-                rollback();
+            if (Status s = exec(sql); s != Status::Ok) {
                 return s;
             }
         }
         char pragma[64];
         std::snprintf(pragma, sizeof pragma, "PRAGMA application_id=%d", kApplicationId);
-        s = exec(pragma);
-        if (s != Status::Ok) {
-            rollback();
-            return s;
-        }
-    }
-    return commit();
+        return exec(pragma);
+    });
 }
 
 Status HiveStore::findKey(const std::string& lpath, std::string* spelled) {
     if (db_ == nullptr) {
-        return status_ == Status::Ok ? Status::NotFound : status_;
+        return unavailable(Status::NotFound);
     }
-    sqlite3_stmt* stmt = nullptr;
-    Status s = prepare("SELECT path FROM keys WHERE lpath = ?1", &stmt);
-    if (s != Status::Ok) {
-        return s;
-    }
-    bindText(stmt, 1, lpath);
-    int rc = sqlite3_step(stmt);
-    if (rc == SQLITE_ROW) {
-        if (spelled != nullptr) {
-            auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
-            spelled->assign(text ? text : "", sqlite3_column_bytes(stmt, 0));
-        }
-        sqlite3_reset(stmt);
-        return Status::Ok;
-    }
-    sqlite3_reset(stmt);
-    return rc == SQLITE_DONE ? Status::NotFound : mapError(rc);
+    return readText("SELECT path FROM keys WHERE lpath = ?1", {lpath}, spelled);
 }
 
 Status HiveStore::insertKeys(const std::vector<NewKey>& keys, bool* lastCreated) {
@@ -322,289 +357,146 @@ Status HiveStore::insertKeys(const std::vector<NewKey>& keys, bool* lastCreated)
         return Status::Ok;
     }
     if (db_ == nullptr || readOnly_) {
-        return status_ == Status::Ok ? Status::AccessDenied : status_;
+        return unavailable(Status::AccessDenied);
     }
-    Status s = begin();
-    if (s != Status::Ok) {
-        return s;
-    }
-    for (size_t i = 0; i < keys.size(); ++i) {
-        const NewKey& key = keys[i];
-        sqlite3_stmt* stmt = nullptr;
-        if ((s = prepare("SELECT coalesce(max(seq), 0) FROM keys WHERE parent = ?1", &stmt)) !=
-            Status::Ok) {
-            rollback();
-            return s;
+    return inTransaction([&] {
+        for (size_t i = 0; i < keys.size(); ++i) {
+            const NewKey& key = keys[i];
+            int64_t last = 0;
+            Status s = readNumber("SELECT coalesce(max(seq), 0) FROM keys WHERE parent = ?1",
+                                  {key.parent}, last);
+            if (s == Status::Ok) {
+                s = change(
+                    "INSERT OR IGNORE INTO keys(lpath, path, parent, name, seq)"
+                    " VALUES(?1, ?2, ?3, ?4, ?5)",
+                    {key.lpath, key.path, key.parent, key.name, nextSequence(last)});
+            }
+            if (s != Status::Ok) {
+                return s;
+            }
+            if (i + 1 == keys.size() && lastCreated != nullptr) {
+                *lastCreated = sqlite3_changes(db_) > 0;
+            }
         }
-        bindText(stmt, 1, key.parent);
-        int rc = sqlite3_step(stmt);
-        int64_t last = rc == SQLITE_ROW ? sqlite3_column_int64(stmt, 0) : 0;
-        sqlite3_reset(stmt);
-        if (rc != SQLITE_ROW) {
-            rollback();
-            return mapError(rc);
-        }
-        if ((s = prepare("INSERT OR IGNORE INTO keys(lpath, path, parent, name, seq)"
-                         " VALUES(?1, ?2, ?3, ?4, ?5)",
-                         &stmt)) != Status::Ok) {
-            rollback();
-            return s;
-        }
-        bindText(stmt, 1, key.lpath);
-        bindText(stmt, 2, key.path);
-        bindText(stmt, 3, key.parent);
-        bindText(stmt, 4, key.name);
-        sqlite3_bind_int64(stmt, 5, nextSequence(last));
-        rc = sqlite3_step(stmt);
-        sqlite3_reset(stmt);
-        if (rc != SQLITE_DONE) {
-            rollback();
-            return mapError(rc);
-        }
-        if (i + 1 == keys.size() && lastCreated != nullptr) {
-            *lastCreated = sqlite3_changes(db_) > 0;
-        }
-    }
-    return commit();
+        return Status::Ok;
+    });
 }
 
 Status HiveStore::deleteTree(const std::string& lpath) {
     if (db_ == nullptr || readOnly_) {
-        return status_ == Status::Ok ? Status::AccessDenied : status_;
+        return unavailable(Status::AccessDenied);
     }
     auto [low, high] = descendantRange(lpath);
-    Status s = begin();
-    if (s != Status::Ok) {
-        return s;
-    }
-    const char* const statements[] = {
-        "DELETE FROM keys WHERE lpath = ?1 OR (lpath >= ?2 AND lpath < ?3)",
-        "DELETE FROM vals WHERE lkey = ?1 OR (lkey >= ?2 AND lkey < ?3)",
-    };
-    for (const char* sql : statements) {
-        sqlite3_stmt* stmt = nullptr;
-        if ((s = prepare(sql, &stmt)) != Status::Ok) {
-            rollback();
-            return s;
+    return inTransaction([&] {
+        const char* const statements[] = {
+            "DELETE FROM keys WHERE lpath = ?1 OR (lpath >= ?2 AND lpath < ?3)",
+            "DELETE FROM vals WHERE lkey = ?1 OR (lkey >= ?2 AND lkey < ?3)",
+        };
+        for (const char* sql : statements) {
+            if (Status s = change(sql, {lpath, low, high}); s != Status::Ok) {
+                return s;
+            }
         }
-        bindText(stmt, 1, lpath);
-        bindText(stmt, 2, low);
-        bindText(stmt, 3, high);
-        int rc = sqlite3_step(stmt);
-        sqlite3_reset(stmt);
-        if (rc != SQLITE_DONE) {
-            rollback();
-            return mapError(rc);
-        }
-    }
-    return commit();
+        return Status::Ok;
+    });
 }
 
 Status HiveStore::childCount(const std::string& parent, int64_t& count) {
     count = 0;
     if (db_ == nullptr) {
-        return status_ == Status::Ok ? Status::Ok : status_;
+        return unavailable(Status::Ok);
     }
-    sqlite3_stmt* stmt = nullptr;
-    Status s = prepare("SELECT count(*) FROM keys WHERE parent = ?1", &stmt);
-    if (s != Status::Ok) {
-        return s;
-    }
-    bindText(stmt, 1, parent);
-    int rc = sqlite3_step(stmt);
-    if (rc == SQLITE_ROW) {
-        count = sqlite3_column_int64(stmt, 0);
-    }
-    sqlite3_reset(stmt);
-    return rc == SQLITE_ROW ? Status::Ok : mapError(rc);
+    return readNumber("SELECT count(*) FROM keys WHERE parent = ?1", {parent}, count);
 }
 
 Status HiveStore::children(const std::string& parent, std::vector<NamedEntry>& out) {
     out.clear();
     if (db_ == nullptr) {
-        return status_ == Status::Ok ? Status::Ok : status_;
+        return unavailable(Status::Ok);
     }
-    sqlite3_stmt* stmt = nullptr;
-    Status s = prepare("SELECT name, seq FROM keys WHERE parent = ?1 ORDER BY seq", &stmt);
-    if (s != Status::Ok) {
-        return s;
-    }
-    bindText(stmt, 1, parent);
-    int rc;
-    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-        auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
-        out.push_back({std::string(text ? text : "", sqlite3_column_bytes(stmt, 0)),
-                       sqlite3_column_int64(stmt, 1)});
-    }
-    sqlite3_reset(stmt);
+    int rc = step("SELECT name, seq FROM keys WHERE parent = ?1 ORDER BY seq", {parent},
+                  [&out](sqlite3_stmt* stmt) {
+                      out.push_back({columnText(stmt, 0), sqlite3_column_int64(stmt, 1)});
+                      return true;
+                  });
     return rc == SQLITE_DONE ? Status::Ok : mapError(rc);
 }
 
 Status HiveStore::childAt(const std::string& parent, uint32_t index, std::string& name) {
     if (db_ == nullptr) {
-        return status_ == Status::Ok ? Status::NotFound : status_;
+        return unavailable(Status::NotFound);
     }
-    sqlite3_stmt* stmt = nullptr;
-    Status s =
-        prepare("SELECT name FROM keys WHERE parent = ?1 ORDER BY seq LIMIT 1 OFFSET ?2", &stmt);
-    if (s != Status::Ok) {
-        return s;
-    }
-    bindText(stmt, 1, parent);
-    sqlite3_bind_int64(stmt, 2, index);
-    int rc = sqlite3_step(stmt);
-    if (rc == SQLITE_ROW) {
-        auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
-        name.assign(text ? text : "", sqlite3_column_bytes(stmt, 0));
-    }
-    sqlite3_reset(stmt);
-    if (rc == SQLITE_ROW) {
-        return Status::Ok;
-    }
-    return rc == SQLITE_DONE ? Status::NotFound : mapError(rc);
+    return readText("SELECT name FROM keys WHERE parent = ?1 ORDER BY seq LIMIT 1 OFFSET ?2",
+                    {parent, static_cast<int64_t>(index)}, &name);
 }
 
 Status HiveStore::queryValue(const std::string& lkey, const std::string& lname, Value& out) {
     if (db_ == nullptr) {
-        return status_ == Status::Ok ? Status::NotFound : status_;
+        return unavailable(Status::NotFound);
     }
-    sqlite3_stmt* stmt = nullptr;
-    Status s = prepare("SELECT type, data FROM vals WHERE lkey = ?1 AND lname = ?2", &stmt);
-    if (s != Status::Ok) {
-        return s;
-    }
-    bindText(stmt, 1, lkey);
-    bindText(stmt, 2, lname);
-    int rc = sqlite3_step(stmt);
-    if (rc == SQLITE_ROW) {
-        out.type = static_cast<ValueType>(sqlite3_column_int64(stmt, 0));
-        auto* bytes = static_cast<const uint8_t*>(sqlite3_column_blob(stmt, 1));
-        int size = sqlite3_column_bytes(stmt, 1);
-        out.data.assign(bytes, bytes == nullptr ? bytes : bytes + size);
-    }
-    sqlite3_reset(stmt);
-    if (rc == SQLITE_ROW) {
-        return Status::Ok;
-    }
-    return rc == SQLITE_DONE ? Status::NotFound : mapError(rc);
+    return foundRow(step("SELECT type, data FROM vals WHERE lkey = ?1 AND lname = ?2",
+                         {lkey, lname}, [&out](sqlite3_stmt* stmt) {
+                             out.type = static_cast<ValueType>(sqlite3_column_int64(stmt, 0));
+                             auto* bytes =
+                                 static_cast<const uint8_t*>(sqlite3_column_blob(stmt, 1));
+                             int size = sqlite3_column_bytes(stmt, 1);
+                             out.data.assign(bytes, bytes == nullptr ? bytes : bytes + size);
+                             return false;
+                         }));
 }
 
 Status HiveStore::setValue(const std::string& lkey, bool requireKey, const std::string& lname,
                            const std::string& name, ValueType type, const uint8_t* data,
                            size_t size) {
     if (db_ == nullptr || readOnly_) {
-        return status_ == Status::Ok ? Status::AccessDenied : status_;
+        return unavailable(Status::AccessDenied);
     }
     if (size > static_cast<size_t>(sqlite3_limit(db_, SQLITE_LIMIT_LENGTH, -1))) {
         return Status::IoError;
     }
-    Status s = begin();
-    if (s != Status::Ok) {
-        return s;
-    }
-    sqlite3_stmt* stmt = nullptr;
-    int rc;
-    if (requireKey) {
-        if ((s = findKey(lkey, nullptr)) != Status::Ok) {
-            rollback();
+    const auto typeNumber = static_cast<int64_t>(type);
+    const std::span<const uint8_t> bytes(data, size);
+    return inTransaction([&] {
+        if (requireKey) {
+            if (Status s = findKey(lkey, nullptr); s != Status::Ok) {
+                return s;
+            }
+        }
+        // An existing value keeps its place in the enumeration order.
+        Status s = change("UPDATE vals SET type = ?3, data = ?4 WHERE lkey = ?1 AND lname = ?2",
+                          {lkey, lname, typeNumber, bytes});
+        if (s != Status::Ok || sqlite3_changes(db_) != 0) {
             return s;
         }
-    }
-    // An existing value keeps its place in the enumeration order.
-    if ((s = prepare("UPDATE vals SET type = ?3, data = ?4 WHERE lkey = ?1 AND lname = ?2",
-                     &stmt)) != Status::Ok) {
-        rollback();
-        return s;
-    }
-    bindText(stmt, 1, lkey);
-    bindText(stmt, 2, lname);
-    sqlite3_bind_int64(stmt, 3, type);
-    sqlite3_bind_blob64(stmt, 4, size == 0 ? "" : static_cast<const void*>(data), size,
-                        SQLITE_STATIC);
-    rc = sqlite3_step(stmt);
-    sqlite3_reset(stmt);
-    if (rc != SQLITE_DONE) {
-        rollback();
-        return mapError(rc);
-    }
-    if (sqlite3_changes(db_) == 0) {
-        if ((s = prepare("SELECT coalesce(max(seq), 0) FROM vals WHERE lkey = ?1", &stmt)) !=
-            Status::Ok) {
-            rollback();
+        int64_t last = 0;
+        s = readNumber("SELECT coalesce(max(seq), 0) FROM vals WHERE lkey = ?1", {lkey}, last);
+        if (s != Status::Ok) {
             return s;
         }
-        bindText(stmt, 1, lkey);
-        rc = sqlite3_step(stmt);
-        int64_t last = rc == SQLITE_ROW ? sqlite3_column_int64(stmt, 0) : 0;
-        sqlite3_reset(stmt);
-        if (rc != SQLITE_ROW) {
-            rollback();
-            return mapError(rc);
-        }
-        if ((s = prepare("INSERT INTO vals(lkey, lname, name, type, data, seq)"
-                         " VALUES(?1, ?2, ?3, ?4, ?5, ?6)",
-                         &stmt)) != Status::Ok) {
-            rollback();
-            return s;
-        }
-        bindText(stmt, 1, lkey);
-        bindText(stmt, 2, lname);
-        bindText(stmt, 3, name);
-        sqlite3_bind_int64(stmt, 4, type);
-        sqlite3_bind_blob64(stmt, 5, size == 0 ? "" : static_cast<const void*>(data), size,
-                            SQLITE_STATIC);
-        sqlite3_bind_int64(stmt, 6, nextSequence(last));
-        rc = sqlite3_step(stmt);
-        sqlite3_reset(stmt);
-        if (rc != SQLITE_DONE) {
-            rollback();
-            return mapError(rc);
-        }
-    }
-    return commit();
+        return change(
+            "INSERT INTO vals(lkey, lname, name, type, data, seq)"
+            " VALUES(?1, ?2, ?3, ?4, ?5, ?6)",
+            {lkey, lname, name, typeNumber, bytes, nextSequence(last)});
+    });
 }
 
 Status HiveStore::deleteValue(const std::string& lkey, const std::string& lname) {
     if (db_ == nullptr || readOnly_) {
-        return status_ == Status::Ok ? Status::AccessDenied : status_;
+        return unavailable(Status::AccessDenied);
     }
-    sqlite3_stmt* stmt = nullptr;
-    Status s = prepare("DELETE FROM vals WHERE lkey = ?1 AND lname = ?2", &stmt);
+    Status s = change("DELETE FROM vals WHERE lkey = ?1 AND lname = ?2", {lkey, lname});
     if (s != Status::Ok) {
         return s;
-    }
-    bindText(stmt, 1, lkey);
-    bindText(stmt, 2, lname);
-    int rc = sqlite3_step(stmt);
-    sqlite3_reset(stmt);
-    if (rc != SQLITE_DONE) {
-        return mapError(rc);
     }
     return sqlite3_changes(db_) > 0 ? Status::Ok : Status::NotFound;
 }
 
 Status HiveStore::valueAt(const std::string& lkey, uint32_t index, std::string& name) {
     if (db_ == nullptr) {
-        return status_ == Status::Ok ? Status::NotFound : status_;
+        return unavailable(Status::NotFound);
     }
-    sqlite3_stmt* stmt = nullptr;
-    Status s =
-        prepare("SELECT name FROM vals WHERE lkey = ?1 ORDER BY seq LIMIT 1 OFFSET ?2", &stmt);
-    if (s != Status::Ok) {
-        return s;
-    }
-    bindText(stmt, 1, lkey);
-    sqlite3_bind_int64(stmt, 2, index);
-    int rc = sqlite3_step(stmt);
-    if (rc == SQLITE_ROW) {
-        auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
-        name.assign(text ? text : "", sqlite3_column_bytes(stmt, 0));
-    }
-    sqlite3_reset(stmt);
-    if (rc == SQLITE_ROW) {
-        return Status::Ok;
-    }
-    return rc == SQLITE_DONE ? Status::NotFound : mapError(rc);
+    return readText("SELECT name FROM vals WHERE lkey = ?1 ORDER BY seq LIMIT 1 OFFSET ?2",
+                    {lkey, static_cast<int64_t>(index)}, &name);
 }
 
 }  // namespace platform::registry::detail

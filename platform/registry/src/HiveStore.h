@@ -3,7 +3,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <initializer_list>
+#include <span>
 #include <string>
+#include <string_view>
+#include <variant>
 #include <vector>
 
 #include <platform/registry.h>
@@ -61,7 +66,31 @@ class HiveStore {
     Status valueAt(const std::string& lkey, uint32_t index, std::string& name);
 
   private:
-    Status prepare(const char* sql, sqlite3_stmt** stmt);
+    // A statement parameter: text, a number or a blob.
+    using Param = std::variant<std::string_view, int64_t, std::span<const uint8_t>>;
+    // Reads the current row; returns whether to step on to the next one.
+    using RowReader = std::function<bool(sqlite3_stmt*)>;
+
+    // Prepares (or reuses) `sql`, binds `params` to ?1, ?2, ... and steps, handing each row to
+    // `onRow` while it asks for more; resets the statement. Returns the SQLite code of the last
+    // step, or of the preparation when that failed.
+    int step(const char* sql, std::initializer_list<Param> params, const RowReader& onRow = {});
+    // A statement that returns no rows.
+    Status change(const char* sql, std::initializer_list<Param> params);
+    // The first column of the one row a statement gives.
+    Status readNumber(const char* sql, std::initializer_list<Param> params, int64_t& out);
+    // The first column of the first row as text (when `out` is not null); NotFound for no row.
+    Status readText(const char* sql, std::initializer_list<Param> params, std::string* out);
+    // Runs `body` in one write transaction: committed when it gives Ok, else rolled back.
+    Status inTransaction(const std::function<Status()>& body);
+    // Ok, NotFound or the error of a step that looks for one row.
+    Status foundRow(int rc) const;
+    // What a call gets when there is no usable database: `whenEmpty` for an empty hive.
+    Status unavailable(Status whenEmpty) const;
+    // Ends the connection of an open() that stops early, with the status it leaves.
+    Status abortOpen(Status status);
+
+    int prepare(const char* sql, sqlite3_stmt** stmt);
     Status exec(const char* sql);
     Status begin();
     Status commit();

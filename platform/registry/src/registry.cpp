@@ -171,28 +171,51 @@ void registerForkHandlers() {
     });
 }
 
-// Locks the hive of a key, opens it and checks that the key still exists.
+// Checks a call's key and arguments, then locks the hive of the key, opens it and checks that
+// the key still exists. An invalid key or bad arguments fail before the hive is touched.
 class HiveCall {
   public:
-    explicit HiveCall(const KeyImpl& key) : state_(stateOf(key.hive)) {
+    explicit HiveCall(const KeyImpl* key, Status arguments = Status::Ok) {
+        if (key == nullptr) {
+            status_ = Status::InvalidPath;
+            return;
+        }
+        if (arguments != Status::Ok) {
+            status_ = arguments;
+            return;
+        }
+        state_ = &stateOf(key->hive);
         registerForkHandlers();
-        lock_ = std::unique_lock(state_.mutex);
-        status_ = state_.ensureOpen(key.hive);
+        lock_ = std::unique_lock(state_->mutex);
+        status_ = state_->ensureOpen(key->hive);
         if (status_ == Status::Ok) {
-            status_ = state_.lookup(key.lpath, isVolatile_, nullptr);
+            status_ = state_->lookup(key->lpath, isVolatile_, nullptr);
         }
     }
     Status status() const { return status_; }
     bool isVolatile() const { return isVolatile_; }
-    HiveState& state() { return state_; }
-    HiveStore& store() { return state_.storeFor(isVolatile_); }
+    HiveState& state() { return *state_; }
+    HiveStore& store() { return state_->storeFor(isVolatile_); }
 
   private:
-    HiveState& state_;
+    HiveState* state_ = nullptr;
     std::unique_lock<std::mutex> lock_;
     Status status_ = Status::IoError;
     bool isVolatile_ = false;
 };
+
+// The case-folded path of a key below `lpath`.
+std::string descendant(std::string lpath, const std::vector<std::string_view>& parts) {
+    for (std::string_view part : parts) {
+        lpath = joinPath(lpath, foldCase(part));
+    }
+    return lpath;
+}
+
+// An enumerated name that does not fit the callers' buffer ends the enumeration.
+Status checkEnumName(Status found, const std::string& name) {
+    return found == Status::Ok && name.size() >= kEnumNameBuffer ? Status::MoreData : found;
+}
 
 bool keptType(ValueType type) {
     switch (type) {
@@ -244,21 +267,12 @@ std::string Key::path() const {
 }
 
 Status Key::open(std::string_view subpath, Key& out) const {
-    if (!impl_) {
-        return Status::InvalidPath;
-    }
     std::vector<std::string_view> parts;
-    if (Status s = splitKeyPath(subpath, parts); s != Status::Ok) {
-        return s;
-    }
-    HiveCall call(*impl_);
+    HiveCall call(impl_.get(), splitKeyPath(subpath, parts));
     if (call.status() != Status::Ok) {
         return call.status();
     }
-    std::string lpath = impl_->lpath;
-    for (std::string_view part : parts) {
-        lpath = joinPath(lpath, foldCase(part));
-    }
+    std::string lpath = descendant(impl_->lpath, parts);
     std::string spelled;
     bool isVolatile = false;
     if (Status s = call.state().lookup(lpath, isVolatile, &spelled); s != Status::Ok) {
@@ -272,14 +286,8 @@ Status Key::create(std::string_view subpath, Key& out, bool isVolatile, bool* cr
     if (created != nullptr) {
         *created = false;
     }
-    if (!impl_) {
-        return Status::InvalidPath;
-    }
     std::vector<std::string_view> parts;
-    if (Status s = splitKeyPath(subpath, parts); s != Status::Ok) {
-        return s;
-    }
-    HiveCall call(*impl_);
+    HiveCall call(impl_.get(), splitKeyPath(subpath, parts));
     if (call.status() != Status::Ok) {
         return call.status();
     }
@@ -327,13 +335,7 @@ Status Key::create(std::string_view subpath, Key& out, bool isVolatile, bool* cr
 }
 
 Status Key::query(std::string_view name, Value& out) const {
-    if (!impl_) {
-        return Status::InvalidPath;
-    }
-    if (Status s = detail::checkValueName(name); s != Status::Ok) {
-        return s;
-    }
-    HiveCall call(*impl_);
+    HiveCall call(impl_.get(), detail::checkValueName(name));
     if (call.status() != Status::Ok) {
         return call.status();
     }
@@ -341,16 +343,11 @@ Status Key::query(std::string_view name, Value& out) const {
 }
 
 Status Key::set(std::string_view name, ValueType type, std::span<const uint8_t> data) const {
-    if (!impl_) {
-        return Status::InvalidPath;
+    Status arguments = detail::checkValueName(name);
+    if (arguments == Status::Ok && !keptType(type)) {
+        arguments = Status::InvalidType;
     }
-    if (Status s = detail::checkValueName(name); s != Status::Ok) {
-        return s;
-    }
-    if (!keptType(type)) {
-        return Status::InvalidType;
-    }
-    HiveCall call(*impl_);
+    HiveCall call(impl_.get(), arguments);
     if (call.status() != Status::Ok) {
         return call.status();
     }
@@ -359,13 +356,7 @@ Status Key::set(std::string_view name, ValueType type, std::span<const uint8_t> 
 }
 
 Status Key::deleteValue(std::string_view name) const {
-    if (!impl_) {
-        return Status::InvalidPath;
-    }
-    if (Status s = detail::checkValueName(name); s != Status::Ok) {
-        return s;
-    }
-    HiveCall call(*impl_);
+    HiveCall call(impl_.get(), detail::checkValueName(name));
     if (call.status() != Status::Ok) {
         return call.status();
     }
@@ -373,24 +364,16 @@ Status Key::deleteValue(std::string_view name) const {
 }
 
 Status Key::deleteTree(std::string_view subpath) const {
-    if (!impl_) {
-        return Status::InvalidPath;
-    }
     std::vector<std::string_view> parts;
-    if (Status s = splitKeyPath(subpath, parts); s != Status::Ok) {
-        return s;
+    Status arguments = splitKeyPath(subpath, parts);
+    if (arguments == Status::Ok && parts.empty()) {
+        arguments = Status::InvalidPath;
     }
-    if (parts.empty()) {
-        return Status::InvalidPath;
-    }
-    HiveCall call(*impl_);
+    HiveCall call(impl_.get(), arguments);
     if (call.status() != Status::Ok) {
         return call.status();
     }
-    std::string lpath = impl_->lpath;
-    for (std::string_view part : parts) {
-        lpath = joinPath(lpath, foldCase(part));
-    }
+    std::string lpath = descendant(impl_->lpath, parts);
     bool targetVolatile = false;
     if (Status s = call.state().lookup(lpath, targetVolatile, nullptr); s != Status::Ok) {
         return s;
@@ -412,10 +395,7 @@ Status Key::deleteTree(std::string_view subpath) const {
 }
 
 Status Key::enumKey(uint32_t index, std::string& name) const {
-    if (!impl_) {
-        return Status::InvalidPath;
-    }
-    HiveCall call(*impl_);
+    HiveCall call(impl_.get());
     if (call.status() != Status::Ok) {
         return call.status();
     }
@@ -444,25 +424,15 @@ Status Key::enumKey(uint32_t index, std::string& name) const {
         name = all[index].name;
         s = Status::Ok;
     }
-    if (s == Status::Ok && name.size() >= kEnumNameBuffer) {
-        return Status::MoreData;
-    }
-    return s;
+    return checkEnumName(s, name);
 }
 
 Status Key::enumValue(uint32_t index, std::string& name) const {
-    if (!impl_) {
-        return Status::InvalidPath;
-    }
-    HiveCall call(*impl_);
+    HiveCall call(impl_.get());
     if (call.status() != Status::Ok) {
         return call.status();
     }
-    Status s = call.store().valueAt(impl_->lpath, index, name);
-    if (s == Status::Ok && name.size() >= kEnumNameBuffer) {
-        return Status::MoreData;
-    }
-    return s;
+    return checkEnumName(call.store().valueAt(impl_->lpath, index, name), name);
 }
 
 Status setString(const Key& key, std::string_view name, std::string_view text, ValueType type) {

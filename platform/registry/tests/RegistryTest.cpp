@@ -27,22 +27,23 @@ Key makeKey(std::string_view path, bool isVolatile = false) {
     return key;
 }
 
-std::vector<std::string> subkeys(const Key& key) {
+// The names an enumeration of the key gives until its first failure.
+std::vector<std::string> enumerate(const Key& key,
+                                   Status (Key::*next)(uint32_t, std::string&) const) {
     std::vector<std::string> names;
     std::string name;
-    for (uint32_t i = 0; key.enumKey(i, name) == Status::Ok; ++i) {
+    for (uint32_t i = 0; (key.*next)(i, name) == Status::Ok; ++i) {
         names.push_back(name);
     }
     return names;
 }
 
+std::vector<std::string> subkeys(const Key& key) {
+    return enumerate(key, &Key::enumKey);
+}
+
 std::vector<std::string> valueNames(const Key& key) {
-    std::vector<std::string> names;
-    std::string name;
-    for (uint32_t i = 0; key.enumValue(i, name) == Status::Ok; ++i) {
-        names.push_back(name);
-    }
-    return names;
+    return enumerate(key, &Key::enumValue);
 }
 
 std::string readFile(const std::string& path) {
@@ -161,6 +162,18 @@ TEST_F(ARegistry, RefusesMalformedPathsAndNamesWithoutCreatingAnything) {
     EXPECT_EQ(key.set(std::string("a\0b", 3), REG_SZ, {}), Status::InvalidPath);
     EXPECT_EQ(key.set(std::string(16384, 'n'), REG_SZ, {}), Status::InvalidPath);
     EXPECT_EQ(Key().set("x", REG_SZ, {}), Status::InvalidPath);
+
+    // A default-constructed key is refused by every call.
+    const Key none;
+    Value value;
+    EXPECT_EQ(none.open("", key), Status::InvalidPath);
+    EXPECT_EQ(none.create("x", key), Status::InvalidPath);
+    EXPECT_EQ(none.query("x", value), Status::InvalidPath);
+    EXPECT_EQ(none.deleteValue("x"), Status::InvalidPath);
+    EXPECT_EQ(none.deleteTree("x"), Status::InvalidPath);
+    std::string name;
+    EXPECT_EQ(none.enumKey(0, name), Status::InvalidPath);
+    EXPECT_EQ(none.enumValue(0, name), Status::InvalidPath);
 }
 
 TEST_F(ARegistry, EnumeratesInTheOrderOfCreationAndStopsAtNamesThatDoNotFitTheBuffer) {
@@ -267,6 +280,13 @@ TEST_F(ARegistry, RefusesAFileThatIsNotARegistryDatabaseAndLeavesItUntouched) {
     EXPECT_EQ(setDword(Key::root(Hive::LocalMachine), "x", 1), Status::Corrupt);
     std::string name;
     EXPECT_EQ(Key::root(Hive::LocalMachine).enumKey(0, name), Status::Corrupt);
+    // Bad arguments are reported as such, before the hive is looked at.
+    EXPECT_EQ(Key::root(Hive::LocalMachine).open("a\\\\b", key), Status::InvalidPath);
+    EXPECT_EQ(Key::root(Hive::LocalMachine).deleteTree(""), Status::InvalidPath);
+    EXPECT_EQ(Key::root(Hive::LocalMachine).set("x", static_cast<ValueType>(11), {}),
+              Status::InvalidType);
+    EXPECT_EQ(Key::root(Hive::LocalMachine).deleteValue(std::string("a\0b", 3)),
+              Status::InvalidPath);
     EXPECT_EQ(readFile(temp.machineHiveFile()), garbage);
     // The other hive is unaffected.
     EXPECT_EQ(Key::root(Hive::CurrentUser).create("Software", key), Status::Ok);

@@ -114,10 +114,18 @@ class Command {
         return true;
     }
 
-    int OpenKey(const KeyArg& arg, const std::string& shown, reg::Key& key) {
-        reg::Status s = reg::Key::root(arg.hive).open(arg.subpath, key);
+    // Parses the KEY argument and opens the key it names.
+    int OpenKey(const std::string& text, KeyArg& arg, reg::Key& key) {
+        if (!Key(text, arg)) {
+            return kUsage;
+        }
+        return Outcome(reg::Key::root(arg.hive).open(arg.subpath, key), "key", text);
+    }
+
+    // kOk, or the failure of a call on the key or value `shown`; `what` names it when absent.
+    int Outcome(reg::Status s, const char* what, const std::string& shown) {
         if (s == reg::Status::NotFound) {
-            return Fail(kNotFound, "key not found: " + shown);
+            return Fail(kNotFound, std::string(what) + " not found: " + shown);
         }
         return s == reg::Status::Ok ? kOk : Fail(s, shown);
     }
@@ -136,21 +144,15 @@ class Command {
             return Usage("get takes KEY and an optional NAME");
         }
         KeyArg arg;
-        if (!Key(rest[0], arg)) {
-            return kUsage;
-        }
         reg::Key key;
-        if (int code = OpenKey(arg, rest[0], key); code != kOk) {
+        if (int code = OpenKey(rest[0], arg, key); code != kOk) {
             return code;
         }
         std::string name = rest.size() > 1 ? rest[1] : std::string();
         reg::Value value;
-        reg::Status s = key.query(name, value);
-        if (s == reg::Status::NotFound) {
-            return Fail(kNotFound, "value not found: " + rest[0] + " " + Shown(name));
-        }
-        if (s != reg::Status::Ok) {
-            return Fail(s, rest[0] + " " + Shown(name));
+        if (int code = Outcome(key.query(name, value), "value", rest[0] + " " + Shown(name));
+            code != kOk) {
+            return code;
         }
         if (withType) {
             out_ << TypeName(value.type) << '\t';
@@ -201,18 +203,11 @@ class Command {
             return Usage("delete takes KEY NAME");
         }
         KeyArg arg;
-        if (!Key(args[0], arg)) {
-            return kUsage;
-        }
         reg::Key key;
-        if (int code = OpenKey(arg, args[0], key); code != kOk) {
+        if (int code = OpenKey(args[0], arg, key); code != kOk) {
             return code;
         }
-        reg::Status s = key.deleteValue(args[1]);
-        if (s == reg::Status::NotFound) {
-            return Fail(kNotFound, "value not found: " + args[0] + " " + Shown(args[1]));
-        }
-        return s == reg::Status::Ok ? kOk : Fail(s, args[0] + " " + Shown(args[1]));
+        return Outcome(key.deleteValue(args[1]), "value", args[0] + " " + Shown(args[1]));
     }
 
     int DeleteKey(const std::vector<std::string>& args) {
@@ -226,11 +221,7 @@ class Command {
         if (arg.subpath.empty() || arg.subpath == "\\") {
             return Fail(kUsage, "refusing to delete the root of a hive");
         }
-        reg::Status s = reg::Key::root(arg.hive).deleteTree(arg.subpath);
-        if (s == reg::Status::NotFound) {
-            return Fail(kNotFound, "key not found: " + args[0]);
-        }
-        return s == reg::Status::Ok ? kOk : Fail(s, args[0]);
+        return Outcome(reg::Key::root(arg.hive).deleteTree(arg.subpath), "key", args[0]);
     }
 
     int List(const std::vector<std::string>& args) {
@@ -238,11 +229,8 @@ class Command {
             return Usage("list takes KEY");
         }
         KeyArg arg;
-        if (!Key(args[0], arg)) {
-            return kUsage;
-        }
         reg::Key key;
-        if (int code = OpenKey(arg, args[0], key); code != kOk) {
+        if (int code = OpenKey(args[0], arg, key); code != kOk) {
             return code;
         }
         std::vector<std::string> keys, values;
@@ -271,11 +259,8 @@ class Command {
             return Usage("export takes KEY");
         }
         KeyArg arg;
-        if (!Key(args[0], arg)) {
-            return kUsage;
-        }
         reg::Key top;
-        if (int code = OpenKey(arg, args[0], top); code != kOk) {
+        if (int code = OpenKey(args[0], arg, top); code != kOk) {
             return code;
         }
         // Depth-first with an explicit stack: a hive may be nested deeper than a call stack.

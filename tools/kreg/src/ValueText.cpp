@@ -85,6 +85,17 @@ std::vector<std::string> MultiStrings(const std::vector<uint8_t>& data) {
     return list;
 }
 
+std::string Join(const std::vector<std::string>& list, std::string_view separator) {
+    std::string out;
+    for (const std::string& s : list) {
+        if (!out.empty()) {
+            out += separator;
+        }
+        out += s;
+    }
+    return out;
+}
+
 bool Dword(const std::vector<uint8_t>& data, uint32_t& value) {
     if (data.size() != 4) {
         return false;
@@ -202,16 +213,8 @@ std::string DisplayValue(const reg::Value& value) {
                 return std::to_string(number);
             }
             return HexBytes(value.data, ' ');
-        case reg::REG_MULTI_SZ: {
-            std::string out;
-            for (const std::string& s : MultiStrings(value.data)) {
-                if (!out.empty()) {
-                    out += '\n';
-                }
-                out += s;
-            }
-            return out;
-        }
+        case reg::REG_MULTI_SZ:
+            return Join(MultiStrings(value.data), "\n");
         default:
             return HexBytes(value.data, ' ');
     }
@@ -221,14 +224,7 @@ std::string DisplayValueInline(const reg::Value& value) {
     if (value.type != reg::REG_MULTI_SZ) {
         return DisplayValue(value);
     }
-    std::string out;
-    for (const std::string& s : MultiStrings(value.data)) {
-        if (!out.empty()) {
-            out += "\\0";
-        }
-        out += s;
-    }
-    return out;
+    return Join(MultiStrings(value.data), "\\0");
 }
 
 std::string QuoteExportString(std::string_view text) {

@@ -99,10 +99,14 @@ TEST_F(TheRegistryTool, ListsAndExportsATreeInIndexOrder) {
               "\"X\"=hex(2):61,00\n");
 
     EXPECT_EQ(runKreg({"delete", kMain, "name"}).code, 0);
-    EXPECT_EQ(runKreg({"delete", kMain, "name"}).code, 1);
+    Result gone = runKreg({"delete", kMain, "name"});
+    EXPECT_EQ(gone.code, 1);
+    EXPECT_EQ(gone.err, "kreg: value not found: " + kMain + " 'name'\n");
     EXPECT_EQ(runKreg({"delete-key", "HKLM\\Software\\Kestane Vantor\\alpha"}).code, 0);
     EXPECT_EQ(runKreg({"list", "HKLM\\Software\\Kestane Vantor"}).out, "Main\\\n");
-    EXPECT_EQ(runKreg({"delete-key", "HKLM\\Software\\Kestane Vantor\\alpha"}).code, 1);
+    gone = runKreg({"delete-key", "HKLM\\Software\\Kestane Vantor\\alpha"});
+    EXPECT_EQ(gone.code, 1);
+    EXPECT_EQ(gone.err, "kreg: key not found: HKLM\\Software\\Kestane Vantor\\alpha\n");
 }
 
 TEST_F(TheRegistryTool, RejectsBadInputWithAClearMessageAndAUsageExitCode) {
@@ -138,7 +142,9 @@ TEST_F(TheRegistryTool, RejectsBadInputWithAClearMessageAndAUsageExitCode) {
     // Nothing was created by the rejected commands.
     EXPECT_EQ(runKreg({"list", "HKLM"}).out, "");
     EXPECT_EQ(runKreg({"get", kMain, "n"}).code, 1);
-    EXPECT_EQ(runKreg({"list", kMain}).code, 1);
+    Result missing = runKreg({"list", kMain});
+    EXPECT_EQ(missing.code, 1);
+    EXPECT_EQ(missing.err, "kreg: key not found: " + kMain + "\n");
     EXPECT_EQ(runKreg({"export", kMain}).code, 1);
     EXPECT_EQ(runKreg({}).code, 2);
 }
