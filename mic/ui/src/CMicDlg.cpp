@@ -374,7 +374,8 @@ bool CMicDlg::eventFilter(QObject* watched, QEvent* event) {
     }
     if (type == QEvent::FocusOut) {
         const auto reason = static_cast<QFocusEvent*>(event)->reason();
-        if (reason == Qt::PopupFocusReason || reason == Qt::ActiveWindowFocusReason) {
+        // The drop-down list of a gain box takes the focus for a moment: that is not leaving.
+        if (reason == Qt::PopupFocusReason) {
             return QDialog::eventFilter(watched, event);
         }
         for (int i = 0; i < 12; ++i) {
@@ -631,6 +632,12 @@ void CMicDlg::OnExit() {
 void CMicDlg::OnAbout() {
     CAboutDlg about(this);
     about.exec();
+}
+
+void CMicDlg::OnButtonFromVantor(int wParam, int lParam) {
+    if (!closing_) {
+        controller_->ApplyConsoleData(wParam, lParam);
+    }
 }
 
 void CMicDlg::ShutdownRequest() {

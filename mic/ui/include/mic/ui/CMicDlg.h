@@ -121,6 +121,9 @@ class CMicDlg : public QDialog, public MicView {
     void OnSetup();
     void OnExit();
     void OnAbout();
+    // Main thread. "ButtonFromVantor" from the console link: apply the console data. The link
+    // posts it (queued) after copying a new mic-line image.
+    void OnButtonFromVantor(int wParam, int lParam);
 
   signals:
     // The window has been closed for good (Exit confirmed or shutdown request).
