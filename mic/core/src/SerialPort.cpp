@@ -52,6 +52,8 @@ struct CSerialPort::Line {
     std::atomic<bool> lost{false};
     // A command is prepared and not yet written: whatever arrives now answers an older one.
     std::atomic<bool> sendPending{false};
+    std::atomic<bool> stopping{false};    // StopReader asked this reader to end
+    std::atomic<bool> inHandOver{false};  // the reader waits for the owner's transaction step
     std::thread thread;
     std::atomic<std::thread::id> readerId{};
     CReplyAssembler assembler;
@@ -161,6 +163,10 @@ bool CSerialPort::OpenPort(ReplySink* owner, uint32_t portNumber, uint32_t baudR
     if (line_) {
         StopReader();
         if (line_->alive.load()) {
+            // Its descriptor stays open until the reader has ended; let the path be opened
+            // again meanwhile.
+            std::lock_guard lock(line_->lock);
+            line_->device.releaseExclusive();
             retired_.push_back(std::move(line_));
         }
         line_.reset();
@@ -254,12 +260,15 @@ bool CSerialPort::StopReader() {
     if (!line_ || !line_->alive.load()) {
         return false;
     }
+    line_->stopping.store(true);
     line_->shutdown.signal();
     if (line_->readerId.load() == std::this_thread::get_id()) {
         return true;  // asked from inside the hand-over: the reader ends when it returns
     }
+    // A reader inside a hand-over most likely waits for this very thread to run the step; it
+    // is not waited for (it ends by itself once the hand-over returns, and is joined later).
     auto deadline = Clock::now() + std::chrono::milliseconds(kStopWaitMs);
-    while (line_->alive.load() && Clock::now() < deadline) {
+    while (line_->alive.load() && !line_->inHandOver.load() && Clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
     if (!line_->alive.load() && line_->thread.joinable()) {
@@ -304,7 +313,7 @@ void CSerialPort::ReaderMain(std::shared_ptr<Line> linePtr) {
         std::lock_guard lock(line.lock);
         line.device.purge();
     }
-    for (;;) {
+    while (!line.stopping.load()) {
         const bool watch = line.watchInput && !line.lost.load();
         pollfd fds[3] = {
             {line.shutdown.fd(), POLLIN, 0},
@@ -417,9 +426,14 @@ void CSerialPort::ServeInput(Line& line) {
         } else if (action == ByteAction::Complete) {
             // A reader that is being stopped hands nothing over: the main thread may be
             // waiting for it to end.
-            if (line.owner != nullptr && !line.shutdown.isSignalled()) {
+            if (line.owner != nullptr && !line.stopping.load()) {
+                line.inHandOver.store(true);
                 line.owner->OnReplyReady(
                     line.portNumber, reinterpret_cast<const uint8_t*>(reply_.replyBuffer.data()));
+                line.inHandOver.store(false);
+            }
+            if (line.stopping.load()) {
+                return;  // a reopened port may own the device now: read nothing more
             }
         }
     }

@@ -310,6 +310,47 @@ TEST_F(SerialPortOnPty, CanBeStoppedFromInsideTheHandOver) {
     EXPECT_FALSE(port->ReaderAlive());
 }
 
+TEST_F(SerialPortOnPty, ReopensWithoutWaitingForAHandOverThatWaitsForTheMainThread) {
+    OpenAndStart();
+    // The owner's step runs on a main thread, which is busy reopening the port: the reader
+    // cannot finish its hand-over until the reopen is done.
+    std::mutex gateMu;
+    std::condition_variable gateCv;
+    bool open = false;
+    std::atomic<int> handOvers{0};
+    sink.during = [&] {
+        if (++handOvers == 1) {
+            std::unique_lock lock(gateMu);
+            gateCv.wait(lock, [&] { return open; });
+        }
+    };
+    Send({0x81, 0x01}, kReplySingleByte);
+    far.Read(2);
+    far.Write({0x81, 0x01, 0x04});
+    for (int i = 0; i < 500 && handOvers == 0; ++i)
+        std::this_thread::sleep_for(10ms);
+    ASSERT_EQ(handOvers, 1);
+
+    auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(port->OpenPort(&sink, 3));  // the same device again
+    ASSERT_TRUE(port->StartReader());
+    // Generous: waiting for the stuck reader would take its full stop time (seconds).
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1500ms);
+    {
+        std::lock_guard lock(gateMu);
+        open = true;
+    }
+    gateCv.notify_all();
+
+    // The new reader, not the old one, gets the next answer.
+    far.Read(1);  // the new probe
+    Send({0x81, 0x01}, kReplySingleByte);
+    ASSERT_EQ(far.Read(2), (Bytes{0x81, 0x01}));
+    far.Write({0x81, 0x01, 0x06});
+    ASSERT_TRUE(sink.WaitFor(2));
+    EXPECT_EQ(sink.seen[1].buffer[0], 0x06);
+}
+
 TEST_F(SerialPortOnPty, ReportsAVanishedDeviceOnceAndCanBeOpenedAgain) {
     OpenAndStart();
     far.Close();

@@ -176,6 +176,12 @@ void SerialDevice::close() {
     }
 }
 
+void SerialDevice::releaseExclusive() {
+    if (fd_ >= 0) {
+        sys_.ioctl(fd_, TIOCNXCL, nullptr);
+    }
+}
+
 int SerialDevice::getAttributes(termios& attrs) {
     errno = 0;
     return sys_.tcgetattr(fd_, &attrs) == 0 ? 0 : errnoOr(EIO);

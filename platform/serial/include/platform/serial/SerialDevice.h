@@ -53,6 +53,9 @@ class SerialDevice {
     // exclusive use (TIOCEXCL: nobody else may open it while we hold it). 0 or errno.
     int open(const std::string& path);
     void close();
+    // Gives up exclusive use while keeping the descriptor, so that the path can be opened
+    // again before this descriptor is closed.
+    void releaseExclusive();
     bool isOpen() const { return fd_ >= 0; }
     int fd() const { return fd_; }
     const std::string& path() const { return path_; }
