@@ -1,6 +1,7 @@
 #include <objectkit/Conform.h>
 
 #include <filesystem>
+#include <future>
 #include <tuple>
 
 #include <objectkit/AutomationBlockFile.h>
@@ -387,6 +388,16 @@ TEST_F(PackageTest, BothStoredFormsCarryEveryPart) {
     EXPECT_EQ(p.m_nMixPass[0], -1);
     EXPECT_EQ(p.m_nFrameRate, -1);
     EXPECT_TRUE(p.m_CtlGroups[0][0].m_Data.empty());
+}
+
+TEST_F(PackageTest, SavingWaitsForTheHolderOfThePackageLock) {
+    CAutomationPackage p;
+    MakePackage(p);
+    std::unique_lock held(p.Lock());
+    auto saving = std::async(std::launch::async, [&] { return p.Save(Path("locked.aut")); });
+    EXPECT_EQ(saving.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout);
+    held.unlock();
+    EXPECT_EQ(saving.get(), 1);
 }
 
 TEST_F(PackageTest, BlockFilesOfTheOtherPathLayoutAreRefused) {
