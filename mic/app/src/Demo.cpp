@@ -72,6 +72,23 @@ int RunDemo(mic::ui::CMicDlg& window, px5r::Simulator* sim, int racks, const QSt
                      .arg(c.DisplayedRack() + 1));
     quiet(5000);
 
+    // Start from a known state whatever the restored snapshot held: reset the displayed rack
+    // (as "Reset Current Rack" of the Setup / Test window does).
+    c.SetupAction(0, 2);
+    const bool reset = RunUntil(
+        [&] {
+            for (int ch = 0; ch < 12; ++ch) {
+                if (rackSetting(c.DisplayedRack(), ch) != 0x03) {
+                    return false;
+                }
+            }
+            return c.Engine().RingEmpty();
+        },
+        5000);
+    note(reset,
+         QStringLiteral("rack %1 reset: 20 dB, all switches off").arg(c.DisplayedRack() + 1));
+    quiet(3000);
+
     // Phantom power on channel 1 and phase on channel 3, by clicking the buttons.
     const int rack = c.DisplayedRack();
     window.PhantomButton(0)->click();
