@@ -100,11 +100,13 @@ class MicController : public ProtocolHost {
 
     // Main thread. Rack button `rack`.
     Redraw SelectRack(int rack);
-    // Main thread. Console-channel box `channel` set to `value` (0 = "Off", 1-99).
+    // Main thread. Console-channel box `channel` set to `value` (0 = "Off", 1-99); refused
+    // without console integration.
     Redraw AssignConsoleChannel(int channel, int value);
     // Main thread. Typed text of a console-channel box: up to two digits 0-99, else -1.
     static int ParseConsoleChannelText(std::string_view text);
-    // Main thread. Sequential assignment check box of the displayed rack.
+    // Main thread. Sequential assignment check box of the displayed rack; refused without
+    // console integration.
     Redraw SetSequential(bool on);
     // Main thread. Pop up on selection / popup controls check boxes.
     void SetPopupOnSel(bool on);
