@@ -62,10 +62,6 @@ ZeroedCells::~ZeroedCells() {
     std::free(data_);
 }
 
-bool ZeroedCells::operator==(const ZeroedCells& other) const {
-    return count_ == other.count_ && std::memcmp(data_, other.data_, count_ * sizeof(int32_t)) == 0;
-}
-
 Replayer::Replayer(CAutomationEventArray& array, const ReplayContext& context, bool reportProgress)
     : array_(array),
       context_(context),
@@ -103,7 +99,7 @@ void Replayer::PlayTo(int32_t time) {
     for (; i < size && events[i].timeStamp <= time; ++i) {
         const int cell = context_.layout.Cell(events[i]);
         if (cell >= 0) {
-            cells_[static_cast<size_t>(cell)] = events[i].value + 1;
+            Set(cell, events[i].value);
         }
     }
     lastIndex_ = i - 1;
@@ -119,6 +115,14 @@ void Replayer::ReportProgress() {
         lastPercent_ = percent;
         PostStatusMessage(context_.progressCode, percent);
     }
+}
+
+void Replayer::Set(int cell, uint16_t value) {
+    int32_t& stored = cells_[static_cast<size_t>(cell)];
+    if (stored == kUnknown) {
+        known_.push_back(cell);
+    }
+    stored = value + 1;
 }
 
 void Replayer::FinishProgress() {
@@ -145,26 +149,34 @@ void Replayer::Append(const CAutomationEvent& e, int cell, bool generated) {
         }
         generatedAt_[c] = 0;
     }
-    cells_[c] = e.value + 1;
+    Set(cell, e.value);
 }
 
 void Replayer::TransferFrom(const Replayer& other) {
-    if (cells_ == other.cells_) {
-        return;
-    }
     const CellLayout& layout = context_.layout;
     const bool align = context_.alignPhase && !layout.small();
-    auto emit = [&](int32_t path, int module, int control, int cell) {
+    // Only cells that the other table knows can differ; visit them in table order (path by
+    // path) so that the generated events come out in a stable order.
+    std::vector<int32_t> cells = other.known_;
+    std::sort(cells.begin(), cells.end());
+    for (int32_t cell : cells) {
         const int32_t stored = other.cells_[static_cast<size_t>(cell)];
-        if (stored == kUnknown || stored == cells_[static_cast<size_t>(cell)]) {
-            return;
+        if (stored == cells_[static_cast<size_t>(cell)]) {
+            continue;
         }
-        const int32_t value = stored - 1;
+        int32_t path = 0;
+        int module = 0;
+        int control = 0;
+        layout.Decode(cell, path, module, control);
+        if (context_.selection != nullptr &&
+            !AdmitsCell(context_.selection->PathSelected(path), module, control)) {
+            continue;
+        }
         CAutomationEvent e;
         e.path = path;
         e.module = static_cast<uint8_t>(module);
         e.control = static_cast<uint8_t>(control);
-        e.value = static_cast<uint16_t>(value);
+        e.value = static_cast<uint16_t>(stored - 1);
         e.timeStamp = time_;
         if (align && time_ >= 1 &&
             IsContinuousControl(false, module, control, layout.routeModuleBase())) {
@@ -174,37 +186,6 @@ void Replayer::TransferFrom(const Replayer& other) {
                 std::min<int64_t>(time_ + shift, std::numeric_limits<int32_t>::max()));
         }
         Append(e, cell, true);
-    };
-    for (int32_t path = 0; path < layout.pathCount(); ++path) {
-        const bool pathSelected =
-            context_.selection == nullptr || context_.selection->PathSelected(path);
-        if (mode_ == ReplayMode::SelectedOnly && !pathSelected) {
-            continue;
-        }
-        const int modules = layout.small() ? 5 : 31;
-        for (int module = 0; module < modules; ++module) {
-            for (int control = 0; control < 9; ++control) {
-                if (context_.selection != nullptr && !AdmitsCell(pathSelected, module, control)) {
-                    continue;
-                }
-                emit(path, module, control, layout.Cell(path, module, control));
-            }
-        }
-        if (layout.small()) {
-            continue;
-        }
-        for (int route = 0; route < 48; ++route) {
-            const int module = layout.routeModuleBase() + route;
-            if (module <= 30 || module > 255) {
-                continue;  // such modules have no route cell
-            }
-            for (int control = 0; control < 4; ++control) {
-                if (context_.selection != nullptr && !AdmitsCell(pathSelected, module, control)) {
-                    continue;
-                }
-                emit(path, module, control, layout.Cell(path, module, control));
-            }
-        }
     }
 }
 

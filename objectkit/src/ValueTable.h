@@ -50,6 +50,24 @@ class CellLayout {
     }
     int Cell(const CAutomationEvent& e) const { return Cell(e.path, e.module, e.control); }
 
+    // The control of a cell (the inverse of Cell).
+    void Decode(int cell, int32_t& path, int& module, int& control) const {
+        if (small_) {
+            path = cell / kSmallCellsPerPath;
+            module = cell % kSmallCellsPerPath / 9;
+            control = cell % 9;
+        } else if (cell < regionB()) {
+            path = cell / kLargeCellsPerPath;
+            module = cell % kLargeCellsPerPath / 9;
+            control = cell % 9;
+        } else {
+            const int offset = cell - regionB();
+            path = offset / kRouteCellsPerPath;
+            module = routeBase_ + offset % kRouteCellsPerPath / 4;
+            control = offset % 4;
+        }
+    }
+
   private:
     bool small_;
     int pathCount_;
@@ -95,7 +113,6 @@ class ZeroedCells {
 
     int32_t& operator[](size_t i) { return data_[i]; }
     int32_t operator[](size_t i) const { return data_[i]; }
-    bool operator==(const ZeroedCells& other) const;
 
   private:
     int32_t* data_;
@@ -143,13 +160,15 @@ class Replayer {
     bool AdmitsCell(bool pathSelected, int module, int control) const;
     void Append(const CAutomationEvent& e, int cell, bool generated);
     void ReportProgress();
+    void Set(int cell, uint16_t value);
 
     CAutomationEventArray& array_;
     const ReplayContext& context_;
     bool reportProgress_;
     ReplayMode mode_ = ReplayMode::All;
-    ZeroedCells cells_;        // value + 1, or kUnknown
-    ZeroedCells generatedAt_;  // 1 + index of the last generated event of a cell, or 0
+    ZeroedCells cells_;           // value + 1, or kUnknown
+    ZeroedCells generatedAt_;     // 1 + index of the last generated event of a cell, or 0
+    std::vector<int32_t> known_;  // cells that have a value, in the order they got it
     int32_t time_ = -1;
     int lastIndex_ = -1;
     long lastPercent_ = -1;
