@@ -65,6 +65,7 @@ struct CSerialPort::Line {
     uint8_t in[256];
     size_t inPos = 0;
     size_t inLen = 0;
+    bool lastReadFull = false;
 };
 
 std::string CSerialPort::ErrorText(std::string_view step, int error, uint32_t portNumber) {
@@ -299,7 +300,12 @@ void CSerialPort::SendCommand(const uint8_t* message) {
     }
     if (line_) {
         line_->sendPending.store(true);
-        line_->send.signal();
+        // A command prepared during a hand-over (the usual case: the owner's transaction step
+        // sends the next frame) is seen by the reader as soon as the hand-over returns; only a
+        // command from elsewhere (a time-out) has to wake it.
+        if (!line_->inHandOver.load()) {
+            line_->send.signal();
+        }
     }
 }
 
@@ -314,6 +320,10 @@ void CSerialPort::ReaderMain(std::shared_ptr<Line> linePtr) {
         line.device.purge();
     }
     while (!line.stopping.load()) {
+        if (line.sendPending.load()) {
+            ServeSend(line, false);
+            continue;
+        }
         const bool watch = line.watchInput && !line.lost.load();
         pollfd fds[3] = {
             {line.shutdown.fd(), POLLIN, 0},
@@ -346,18 +356,18 @@ void CSerialPort::ReaderMain(std::shared_ptr<Line> linePtr) {
             continue;
         }
         if (fds[2].revents & POLLIN) {
-            ServeSend(line);
+            ServeSend(line, true);
         }
     }
     line.alive.store(false);
 }
 
-bool CSerialPort::NextByte(Line& line, uint8_t& byte) {
+bool CSerialPort::NextByte(Line& line, uint8_t& byte, bool mayRead) {
     if (line.inPos < line.inLen) {
         byte = line.in[line.inPos++];
         return true;
     }
-    if (line.lost.load()) {
+    if (!mayRead || line.lost.load()) {
         return false;
     }
     platform::serial::ReadResult r;
@@ -375,6 +385,7 @@ bool CSerialPort::NextByte(Line& line, uint8_t& byte) {
     }
     line.inPos = 0;
     line.inLen = r.count;
+    line.lastReadFull = r.count == sizeof line.in;
     if (r.count == 0) {
         return false;
     }
@@ -389,7 +400,7 @@ void CSerialPort::ConsumeEcho(Line& line, int reads) {
     while (consumed < reads && attempts < kEchoMaxReads) {
         uint8_t scratch;
         ++attempts;
-        if (NextByte(line, scratch)) {
+        if (NextByte(line, scratch, true)) {
             ++consumed;
             continue;
         }
@@ -407,13 +418,18 @@ void CSerialPort::ConsumeEcho(Line& line, int reads) {
 
 void CSerialPort::ServeInput(Line& line) {
     uint8_t byte;
-    while (NextByte(line, byte)) {
+    // One read takes what is waiting; another is made only when it filled the buffer (a read
+    // that returns less has emptied the queue, and poll() reports what comes later).
+    bool first = true;
+    while (NextByte(line, byte, first || line.lastReadFull)) {
+        first = false;
         // Bytes still queued when the owner has already prepared its next command (typically
         // from inside the hand-over) cannot be that command's answer, yet in its reply mode a
-        // stray 0x04 would complete it before it is even written. They are drained unread, as
-        // the send does with everything that is waiting.
+        // stray 0x04 would complete it before it is even written. They are left to the send,
+        // which discards everything that is waiting.
         if (line.sendPending.load()) {
-            continue;
+            line.inPos = line.inLen;
+            return;
         }
         ByteAction action = line.assembler.Process(byte);
         if (action == ByteAction::Echo) {
@@ -439,16 +455,26 @@ void CSerialPort::ServeInput(Line& line) {
     }
 }
 
-void CSerialPort::ServeSend(Line& line) {
-    line.send.reset();
-    line.sendPending.store(false);
+void CSerialPort::ServeSend(Line& line, bool signalled) {
+    if (signalled) {
+        line.send.reset();
+    }
+    if (!line.sendPending.exchange(false)) {
+        return;  // already sent, when the command was seen before its wake-up
+    }
     if (line.lost.load()) {
         return;  // already reported; the protocol's time-outs take the racks off line
     }
     // Input draining: whatever is waiting now is stale (an answer that came too late, noise).
+    // The purge below discards it in the driver; read it away only if the purge fails.
     line.inPos = line.inLen = 0;
-    size_t drained = 0;
-    while (drained < kDrainLimit) {
+    int purged;
+    {
+        std::lock_guard lock(line.lock);
+        line.device.setRts(true);
+        purged = line.device.purge();
+    }
+    for (size_t drained = 0; purged != 0 && drained < kDrainLimit;) {
         platform::serial::ReadResult r;
         {
             std::lock_guard lock(line.lock);
@@ -481,8 +507,6 @@ void CSerialPort::ServeSend(Line& line) {
     int error;
     {
         std::lock_guard lock(line.lock);
-        line.device.setRts(true);
-        line.device.purge();
         error = line.device.writeAll(frame, length, kWriteTimeoutMs);
     }
     // RTS stays up: reply assembly lowers it when the echo is back.

@@ -3,8 +3,8 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
-#include <sys/prctl.h>
 #include <sys/eventfd.h>
+#include <sys/prctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -277,14 +277,17 @@ class Simulator::Line {
         prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0);
         uint8_t buf[512];
         while (!stop_) {
-            int64_t timeoutNs = 50'000'000;
+            // Without output due, wait for input or a wake-up only: no timer to arm.
+            timespec ts{};
+            timespec* timeout = nullptr;
             if (!out_.empty()) {
-                timeoutNs = std::max<int64_t>(0, (out_.front().at - Clock::now()).count());
+                int64_t ns = std::max<int64_t>(0, (out_.front().at - Clock::now()).count());
+                ts = {static_cast<time_t>(ns / 1'000'000'000),
+                      static_cast<long>(ns % 1'000'000'000)};
+                timeout = &ts;
             }
-            timespec ts{static_cast<time_t>(timeoutNs / 1'000'000'000),
-                        static_cast<long>(timeoutNs % 1'000'000'000)};
             pollfd fds[2] = {{master_, POLLIN, 0}, {wake_, POLLIN, 0}};
-            int r = ppoll(fds, 2, &ts, nullptr);
+            int r = ppoll(fds, 2, timeout, nullptr);
             if (r < 0 && errno != EINTR) {
                 break;
             }

@@ -118,8 +118,8 @@ class CSerialPort : public CommandPort {
     struct Line;
     void ReaderMain(std::shared_ptr<Line> line);
     void ServeInput(Line& line);
-    void ServeSend(Line& line);
-    bool NextByte(Line& line, uint8_t& byte);
+    void ServeSend(Line& line, bool signalled);
+    bool NextByte(Line& line, uint8_t& byte, bool mayRead);
     void ConsumeEcho(Line& line, int reads);
     void Report(std::string_view step, int error, uint32_t portNumber);
     void LineGone(Line& line, std::string_view step, int error);
