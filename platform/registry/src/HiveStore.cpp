@@ -386,7 +386,10 @@ Status HiveStore::deleteTree(const std::string& lpath) {
     if (db_ == nullptr || readOnly_) {
         return unavailable(Status::AccessDenied);
     }
-    auto [low, high] = descendantRange(lpath);
+    // Named copies rather than structured bindings: clang 14 cannot capture those in a lambda.
+    const auto range = descendantRange(lpath);
+    const auto& low = range.first;
+    const auto& high = range.second;
     return inTransaction([&] {
         const char* const statements[] = {
             "DELETE FROM keys WHERE lpath = ?1 OR (lpath >= ?2 AND lpath < ?3)",
