@@ -720,6 +720,12 @@ void MicController::RackCameOnLine(int rack) {
         state_.displayedRack = static_cast<uint32_t>(rack);
     if (settings_.autoLoad && !settings_.fileName.empty()) {
         LoadState(settings_.fileName, true, rack);
+    } else if (settings_.autoRestore && wasOnLine_[rack]) {
+        // The rack dropped out and came back. What memory holds for it is this session's
+        // state, newer than the snapshot (written at the last close or when every rack had
+        // gone): send that again rather than fall back to the older file.
+        SetBusy();
+        engine_.QueueFullChannelState(rack);
     } else if (settings_.autoRestore) {
         LoadState(snapshotPath_, false, rack);
     } else if (!integration_) {
@@ -730,6 +736,7 @@ void MicController::RackCameOnLine(int rack) {
         view_.ShowStatusPicture(busy_ ? StatusPicture::Busy : StatusPicture::RacksPresent);
         view_.RedrawRack();
     }
+    wasOnLine_[rack] = true;
     UpdateRackButtons();
     engine_.QueueDataRequest(rack);
 }

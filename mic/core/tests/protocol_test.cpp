@@ -94,6 +94,33 @@ TEST(OnLineRule, FourAnswersBringARackOnLineAndFourFailuresTakeItOff) {
     EXPECT_EQ(ReadFile(h.dir.File("RestoreSnapshot.mic")).size(), kPresetFileSize);
 }
 
+TEST(OnLineRule, ARackThatComesBackKeepsTheChangesOfThisSession) {
+    MicSettings s = Harness::NoFiles();
+    s.autoRestore = true;
+    Harness h(s);
+    PreampState snapshot;
+    snapshot.setting[ChannelIndex(1, 0)] = 0x49;
+    ASSERT_TRUE(SavePresetFile(h.dir.File("RestoreSnapshot.mic"), snapshot));
+    h.mic->Initialise();
+    h.BringOnLine(0);
+    h.BringOnLine(1);
+    h.DrainRing(DataBlock({3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3}));
+    h.mic->SelectRack(1);
+    h.DrainRing(DataBlock({0x49, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3}));
+    h.mic->ClickPhase(0);
+    h.DrainRing();
+    ASSERT_EQ(h.State().setting[ChannelIndex(1, 0)], 0x69u);
+    for (int i = 0; i < 4; ++i) {
+        h.Engine().SendPoll(1);
+        h.Timeout();
+    }
+    ASSERT_FALSE(h.State().rackOnLine[1]);
+    ASSERT_TRUE(h.State().rackOnLine[0]);  // so no new snapshot was written
+    h.BringOnLine(1);
+    EXPECT_EQ(h.State().setting[ChannelIndex(1, 0)], 0x69u);
+    EXPECT_EQ(h.Sent(), SetChannelBytes(1, 0, 0x69, 0x7F));
+}
+
 TEST(Transactions, AnUnansweredSetChannelIsSentThreeTimesThenDropped) {
     Harness h;
     h.mic->Initialise();

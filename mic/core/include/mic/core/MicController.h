@@ -6,6 +6,7 @@
 // value) or which strips of the displayed rack to redraw from State().
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -183,7 +184,8 @@ class MicController : public ProtocolHost {
     int dragX_ = -1;
     int dragY_ = -1;
     int lastDigit_ = -1;
-    int typed_ = 0;  // tens digit typed so far, 0 when none
+    int typed_ = 0;                         // tens digit typed so far, 0 when none
+    std::array<bool, kRacks> wasOnLine_{};  // the rack has been on line in this session
 };
 
 }  // namespace mic
