@@ -117,7 +117,8 @@ class CAutomationEventArray {
     void IsolateChannelData(int routeModuleBase, const CPathMap& map);
     // Removes the selected controls' automation of the window: inside it they hold the value
     // they had at the window's start; after it they are set back to the source's values at
-    // end + 1. Other automation is kept. Progress: status 20.
+    // end + 1. Other automation is kept. A start time of -1 erases from the first event, so
+    // nothing is held. Progress: status 20.
     void EraseChannelData(int routeModuleBase, const CPathMap& map);
     // Erase on a path range: only selected paths within [firstPath, lastPath] (a negative
     // bound is open) are erased, over the window widened by `direction`. Progress: status 20.
