@@ -279,6 +279,7 @@ void MicDlgAgainstRacks::setupShowsVersionsAndItsActionsTakeEffect() {
     px5r::RackState second = s.sim->Rack(1);
     second.version = "PX5R 2.10B";
     s.sim->SetRack(1, second);
+    s.Settle();
     QTest::mouseClick(s.window->PhantomButton(0), Qt::LeftButton);
     s.Settle();
     QTRY_VERIFY_WITH_TIMEOUT(s.RackSetting(0, 0) & 0x40, 3000);
@@ -401,7 +402,9 @@ void MicDlgAgainstRacks::enterEscapeAndTabBehave() {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), next);
     }
-    // Space on a focused switch operates it.
+    // Space on a focused switch operates it (once the rack's data block is in: a click while a
+    // reply is being collected is refused).
+    s.Settle();
     s.window->PadButton(2)->setFocus();
     QTest::keyClick(s.window->PadButton(2), Qt::Key_Space);
     QCOMPARE(s.window->PadButton(2)->Picture(), int(mic::kPicPadOn));
