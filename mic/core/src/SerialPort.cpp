@@ -174,9 +174,7 @@ bool CSerialPort::OpenPort(ReplySink* owner, uint32_t portNumber, uint32_t baudR
     }
     JoinFinished();
 
-    owner_ = owner;
     portNumber_.store(portNumber);
-    eventMask_ = eventMask;
     {
         std::lock_guard lock(sendLock_);
         sendBuffer_.assign(std::max<uint32_t>(sendBufferSize, 2), 0);

@@ -133,9 +133,7 @@ class CSerialPort : public CommandPort {
 
     std::shared_ptr<Line> line_;                  // the open line (main thread)
     std::vector<std::shared_ptr<Line>> retired_;  // stopped lines whose reader may still run
-    ReplySink* owner_ = nullptr;
     std::atomic<uint32_t> portNumber_{0};
-    uint32_t eventMask_ = kOwnerEventMask;
     std::string devicePath_;
 
     std::mutex sendLock_;  // guards sendBuffer_ between SendCommand and the reader
