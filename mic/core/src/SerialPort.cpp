@@ -28,7 +28,8 @@ using Clock = std::chrono::steady_clock;
 constexpr const char* kErrorTitle = "Application Error";
 // The echo of a frame follows its first byte at the line's pace (about 0.5 ms a byte). It is
 // waited for, not merely polled for: an echo byte read late would otherwise be taken for the
-// rack's answer (a set-channel frame for channel 4 carries a 0x04 = ACK).
+// rack's answer (a set-channel frame for channel 4 carries a 0x04 = ACK). This is the longest
+// gap allowed between two echo bytes.
 constexpr int kEchoWaitMs = 50;
 constexpr int kEchoMaxReads = 255;
 // Write time-out, as the line's write total constant.
@@ -392,6 +393,8 @@ bool CSerialPort::NextByte(Line& line, uint8_t& byte, bool mayRead) {
 }
 
 void CSerialPort::ConsumeEcho(Line& line, int reads) {
+    // The limit is on the gap between echo bytes, not on the whole echo: a long frame at the
+    // baud rate, or a busy machine between the bytes of a pty, still has its echo consumed.
     auto deadline = Clock::now() + std::chrono::milliseconds(kEchoWaitMs);
     int consumed = 0;
     int attempts = 0;
@@ -400,6 +403,7 @@ void CSerialPort::ConsumeEcho(Line& line, int reads) {
         ++attempts;
         if (NextByte(line, scratch, true)) {
             ++consumed;
+            deadline = Clock::now() + std::chrono::milliseconds(kEchoWaitMs);
             continue;
         }
         if (line.lost.load()) {

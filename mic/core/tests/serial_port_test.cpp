@@ -244,6 +244,18 @@ TEST_F(SerialPortOnPty, DoesNotLetALeftoverByteAnswerTheNextCommand) {
         << "second poll: its own NACK, not the stale ACK";
 }
 
+TEST_F(SerialPortOnPty, GivesUpOnAnEchoThatStopsComingAndHearsTheAnswerAfterIt) {
+    OpenAndStart();
+    Bytes frame = {0x81, 0x11, 0x02, 0x43, 0x7F, 0x44};
+    Send(frame, kReplySingleByte);
+    ASSERT_EQ(far.Read(frame.size()), frame);
+    far.Write({0x81, 0x11});  // the rest of the echo is lost on the line
+    std::this_thread::sleep_for(300ms);
+    far.Write({0x04});
+    ASSERT_TRUE(sink.WaitFor(1));
+    EXPECT_EQ(sink.seen[0].mode, kReplyNothing) << "the ACK after the broken echo counts";
+}
+
 TEST_F(SerialPortOnPty, AssemblesADataBlockThatArrivesInPieces) {
     OpenAndStart();
     Send({0x82, 0x14}, kReplyDataBlock);
