@@ -436,7 +436,9 @@ void MicDlgAgainstRacks::theWindowStaysResponsiveWhileRacksArePolled() {
     }
     std::sort(lags.begin(), lags.end());
     const qint64 median = lags[lags.size() / 2];
-    QVERIFY2(median < 10 && lags.size() > 100,
+    // A GUI thread that waited on the line would lag by the 30 ms answer time on most turns;
+    // the bound stays below that but leaves room for a loaded machine.
+    QVERIFY2(median < 25 && lags.size() > 40,
              qPrintable(QStringLiteral("median event-loop lag %1 ms over %2 turns, worst %3 ms")
                             .arg(median)
                             .arg(lags.size())
