@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <type_traits>
 
 #include <objectkit/Settings.h>
 
@@ -85,6 +86,128 @@ void ApplyEdit(CAutomationEventArray& target, const CAutomationEventArray& sourc
                             restoreAfter ? 1 : 0, 0);
     target.ChannelSelection() = saved;
 }
+
+// The paths whose automation an edit takes from its source: every path that the source sets
+// up to the end of the source range (quarter frames), because the cut also starts from the
+// values the source set before the range.
+std::vector<int32_t> PathsTakenFrom(const CAutomationEventArray& source, int64_t sourceIn,
+                                    int64_t length) {
+    std::vector<int32_t> paths;
+    if (length <= 0) {
+        return paths;
+    }
+    const int32_t end = static_cast<int32_t>(sourceIn + length - 1);
+    for (const CAutomationEvent& e : source) {
+        if (e.path >= 0 && e.timeStamp <= end) {
+            paths.push_back(e.path);
+        }
+    }
+    std::sort(paths.begin(), paths.end());
+    paths.erase(std::unique(paths.begin(), paths.end()), paths.end());
+    return paths;
+}
+
+// The package's arrays that hold one record per path (record p belongs to path p), in a fixed
+// order, each with its record size in elements. The path map, the link and gang maps, the
+// automation size list and the cut A/B list describe the console or tie paths to each other;
+// they are not per-path records.
+template <class Package, class Visit>
+void ForEachPathArray(Package& package, Visit&& visit) {
+    for (int s = 0; s < CAutomationPackage::kSetCount; ++s) {
+        for (int g = 0; g < CAutomationPackage::kGroupCount; ++g) {
+            visit(package.m_CtlGroups[s][g].m_Data, CAutomationPackage::kControlRecordSize);
+            visit(package.m_RteGroups[s][g].m_Data, CAutomationPackage::kRouteRecordSize);
+        }
+    }
+    visit(package.m_CtrlParms, CAutomationPackage::kControlRecordSize);
+    visit(package.m_RteParms, CAutomationPackage::kRouteRecordSize);
+    for (auto& vector : package.m_VectorData) {
+        visit(vector, size_t{1});
+    }
+}
+
+// Copies the records of `paths` (ascending) from `from` into `to`. A path that `from` holds no
+// complete record for keeps the record `to` has. When `to` ends before a path's record it is
+// extended with `from`'s records up to that one: the mix had nothing for those paths.
+template <class T>
+void CarryRecords(std::vector<T>& to, const std::vector<T>& from, size_t record,
+                  const std::vector<int32_t>& paths) {
+    const size_t available = from.size() / record;
+    for (const int32_t path : paths) {
+        const size_t p = static_cast<size_t>(path);
+        if (p >= available) {
+            break;
+        }
+        const auto begin = static_cast<std::ptrdiff_t>(p * record);
+        const auto end = static_cast<std::ptrdiff_t>((p + 1) * record);
+        if (to.size() < static_cast<size_t>(end)) {
+            const size_t whole = to.size() / record * record;
+            to.resize(whole);
+            to.insert(to.end(), from.begin() + static_cast<std::ptrdiff_t>(whole),
+                      from.begin() + end);
+        } else {
+            std::copy(from.begin() + begin, from.begin() + end, to.begin() + begin);
+        }
+    }
+}
+
+// The per-path arrays of the mix being conformed, worked on apart from the package so that a
+// failed conform leaves them as they were.
+class PathData {
+  public:
+    explicit PathData(const CAutomationPackage& package) {
+        ForEachPathArray(package, [&](const auto& array, size_t) {
+            using T = typename std::decay_t<decltype(array)>::value_type;
+            Arrays<T>().push_back(array);
+        });
+    }
+
+    // The records of `paths` from the source package's arrays.
+    void Carry(const CAutomationPackage& source, const std::vector<int32_t>& paths) {
+        if (paths.empty()) {
+            return;
+        }
+        Cursor cursor;
+        ForEachPathArray(source, [&](const auto& array, size_t record) {
+            using T = typename std::decay_t<decltype(array)>::value_type;
+            CarryRecords(Arrays<T>()[cursor.Next<T>()], array, record, paths);
+        });
+    }
+
+    void StoreInto(CAutomationPackage& package) {
+        Cursor cursor;
+        ForEachPathArray(package, [&](auto& array, size_t) {
+            using T = typename std::decay_t<decltype(array)>::value_type;
+            array = std::move(Arrays<T>()[cursor.Next<T>()]);
+        });
+    }
+
+  private:
+    // Walks the stored arrays of each element type in visiting order.
+    struct Cursor {
+        size_t bytes = 0;
+        size_t ints = 0;
+        template <class T>
+        size_t Next() {
+            if constexpr (std::is_same_v<T, uint8_t>) {
+                return bytes++;
+            } else {
+                return ints++;
+            }
+        }
+    };
+    template <class T>
+    std::vector<std::vector<T>>& Arrays() {
+        if constexpr (std::is_same_v<T, uint8_t>) {
+            return bytes_;
+        } else {
+            return ints_;
+        }
+    }
+
+    std::vector<std::vector<uint8_t>> bytes_;
+    std::vector<std::vector<int32_t>> ints_;
+};
 
 bool LayoutsAgree(int consoleType, bool smallLayout) {
     return consoleType < 1 || consoleType > 7 ||
@@ -230,24 +353,35 @@ enConformStatus RunConformEngine(CAutomationPackage& package, const std::string&
                      });
     CAutomationEventArray work;
     work.Copy(original);
+    PathData workData(package);
     const CAutomationEventArray black;
 
     status = CONFORM_APPLY;
     for (const Edit& edit : edits) {
         const CAutomationEventArray* source = &black;
+        // The package whose per-path data the edit brings along; black has none. The mix's
+        // own package still holds its data from before the conform.
+        const CAutomationPackage* sourceData = nullptr;
         if (edit.kind == SourceKind::Self) {
             source = &original;
+            sourceData = &package;
         } else if (edit.kind == SourceKind::Reel) {
             const auto& loaded = package.m_SourcePackages[static_cast<size_t>(edit.reel)];
             if (!loaded) {
                 return finish(status);  // the reel's automation is missing
             }
-            source = loaded.get();
+            source = sourceData = loaded.get();
         }
-        ApplyEdit(work, *source, edit.sourceIn * kQuarterFrames, edit.length * kQuarterFrames,
-                  edit.recordIn * kQuarterFrames, true, package.m_PathMap);
+        const int64_t sourceIn = edit.sourceIn * kQuarterFrames;
+        const int64_t length = edit.length * kQuarterFrames;
+        ApplyEdit(work, *source, sourceIn, length, edit.recordIn * kQuarterFrames, true,
+                  package.m_PathMap);
+        if (sourceData) {
+            workData.Carry(*sourceData, PathsTakenFrom(*source, sourceIn, length));
+        }
     }
     package.Copy(work);
+    workData.StoreInto(package);
     return finish(CONFORM_SUCCESS);
 }
 

@@ -1,5 +1,6 @@
 #include <objectkit/Conform.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <future>
 #include <tuple>
@@ -305,6 +306,228 @@ TEST_F(ConformTest, ArrayConformBuildsTheCutFromConsecutiveSourceStretches) {
               0);
     EXPECT_EQ(error.rfind("Conform could not save the automation :\n ", 0), 0u);
     EXPECT_EQ(result.GetSize(), 4);
+}
+
+// Per-path data: every array that holds one record per path, with its record size in bytes.
+std::vector<std::pair<std::vector<uint8_t>*, size_t>> PathRecordArrays(CAutomationPackage& p) {
+    std::vector<std::pair<std::vector<uint8_t>*, size_t>> arrays;
+    for (int s = 0; s < 2; ++s) {
+        for (int g = 0; g < 8; ++g) {
+            arrays.emplace_back(&p.m_CtlGroups[s][g].m_Data, 124);
+            arrays.emplace_back(&p.m_RteGroups[s][g].m_Data, 20);
+        }
+    }
+    arrays.emplace_back(&p.m_CtrlParms, 124);
+    arrays.emplace_back(&p.m_RteParms, 20);
+    return arrays;
+}
+
+// Gives a package `paths` records in every per-path array. Record p of array k starts with k
+// and p and is otherwise filled with `tag`; vector data v holds tag * 100 + 10 * v + p. The
+// shared arrays get values of the tag too.
+void FillPathData(CAutomationPackage& p, uint8_t tag, int paths) {
+    int k = 0;
+    for (auto [array, size] : PathRecordArrays(p)) {
+        array->clear();
+        for (int path = 0; path < paths; ++path) {
+            std::vector<uint8_t> record(size, tag);
+            record[0] = static_cast<uint8_t>(k);
+            record[1] = static_cast<uint8_t>(path);
+            array->insert(array->end(), record.begin(), record.end());
+        }
+        ++k;
+    }
+    for (int v = 0; v < 3; ++v) {
+        p.m_VectorData[v].clear();
+        for (int path = 0; path < paths; ++path) {
+            p.m_VectorData[v].push_back(tag * 100 + 10 * v + path);
+        }
+    }
+    p.m_PathMap = CPathMap({0, tag, tag, 2});
+    p.m_LinkMap = std::vector<int32_t>(static_cast<size_t>(paths), tag);
+    p.m_GangMap = std::vector<int32_t>(static_cast<size_t>(paths), tag + 1);
+    p.m_AutomationSize = {18, tag};
+    p.m_CutAB = {tag};
+    p.m_nFrameRate = 20 + tag;
+    p.m_nMixPass[0] = p.m_nMixPass[1] = tag;
+}
+
+// Checks that record p of every per-path array carries tags[p].
+void ExpectPathTags(CAutomationPackage& p, const std::vector<uint8_t>& tags) {
+    int k = 0;
+    for (auto [array, size] : PathRecordArrays(p)) {
+        ASSERT_EQ(array->size(), size * tags.size()) << "array " << k;
+        for (size_t path = 0; path < tags.size(); ++path) {
+            std::vector<uint8_t> record(size, tags[path]);
+            record[0] = static_cast<uint8_t>(k);
+            record[1] = static_cast<uint8_t>(path);
+            const auto at = array->begin() + static_cast<std::ptrdiff_t>(path * size);
+            EXPECT_TRUE(std::equal(record.begin(), record.end(), at))
+                << "array " << k << " path " << path;
+        }
+        ++k;
+    }
+    for (int v = 0; v < 3; ++v) {
+        std::vector<int32_t> want;
+        for (size_t path = 0; path < tags.size(); ++path) {
+            want.push_back(tags[path] * 100 + 10 * v + static_cast<int32_t>(path));
+        }
+        EXPECT_EQ(p.m_VectorData[v], want) << "vector data " << v;
+    }
+}
+
+// The parts that are not per-path records keep the values of `tag`.
+void ExpectSharedParts(const CAutomationPackage& p, uint8_t tag, int paths) {
+    EXPECT_EQ(p.m_PathMap.values, (std::vector<int32_t>{0, tag, tag, 2}));
+    EXPECT_EQ(p.m_LinkMap, std::vector<int32_t>(static_cast<size_t>(paths), tag));
+    EXPECT_EQ(p.m_GangMap, std::vector<int32_t>(static_cast<size_t>(paths), tag + 1));
+    EXPECT_EQ(p.m_AutomationSize, (std::vector<int32_t>{18, tag}));
+    EXPECT_EQ(p.m_CutAB, std::vector<int32_t>{tag});
+    EXPECT_EQ(p.m_nFrameRate, 20 + tag);
+    EXPECT_EQ(p.m_nMixPass[1], tag);
+}
+
+constexpr uint8_t kMixTag = 1;
+constexpr uint8_t kReelATag = 2;
+constexpr uint8_t kReelBTag = 3;
+
+// Three paths, each with a fader level from the start.
+void MakeThreePathMix(CAutomationPackage& mix) {
+    Fill(mix, {Ev(0, 0, kLevel, 100), Ev(0, 1, kLevel, 100), Ev(0, 2, kLevel, 100)});
+    FillPathData(mix, kMixTag, 3);
+}
+
+// Reel A, edited from frames 100-150 (quarter frames 400-599): path 2 is set before the range
+// (the cut starts from it), path 0 moves inside it, path 1 only after it.
+void MakeReelA(CAutomationPackage& reel) {
+    Fill(reel, {Ev(200, 2, kLevel, 50), Ev(440, 0, kLevel, 60), Ev(800, 1, kMute, 1)});
+    FillPathData(reel, kReelATag, 3);
+}
+
+TEST_F(ConformTest, AnEditBringsThePackageDataOfThePathsItTakes) {
+    CAutomationPackage reelA;
+    MakeReelA(reelA);
+    ASSERT_EQ(reelA.Save(Path("REELA.aut")), 1);
+    std::string edl = Path("cut.edl");
+    WriteEDL(edl, {{"REELA", {0, 0, 4, 0}, {0, 0, 20, 0}, {0, 0, 22, 0}}});
+
+    CAutomationPackage mix;
+    MakeThreePathMix(mix);
+    ASSERT_EQ(DoConform(&mix, edl), CONFORM_SUCCESS);
+    ExpectPathTags(mix, {kReelATag, kMixTag, kReelATag});
+    ExpectSharedParts(mix, kMixTag, 3);
+
+    // The same reel stored as a block file gives the same result.
+    ASSERT_EQ(reelA.SaveToBlockFile(Path("REELA.aut")), 1);
+    MakeThreePathMix(mix);
+    ASSERT_EQ(DoConform(&mix, edl), CONFORM_SUCCESS);
+    ExpectPathTags(mix, {kReelATag, kMixTag, kReelATag});
+
+    // A reel whose range sets nothing, and black, take no data.
+    WriteEDL(edl, {{"REELA", {0, 0, 40, 0}, {0, 0, 20, 0}, {0, 0, 22, 0}},
+                   {"BL", {0, 0, 0, 0}, {0, 0, 30, 0}, {0, 0, 32, 0}}});
+    Fill(reelA, {Ev(8000, 0, kLevel, 60)});
+    ASSERT_EQ(reelA.Save(Path("REELA.aut")), 1);
+    MakeThreePathMix(mix);
+    ASSERT_EQ(DoConform(&mix, edl), CONFORM_SUCCESS);
+    ExpectPathTags(mix, {kMixTag, kMixTag, kMixTag});
+}
+
+TEST_F(ConformTest, ASourceWithoutTheRecordsKeepsTheMixData) {
+    // Reel A holds events only: no package data at all.
+    CAutomationEventArray eventsOnly;
+    Fill(eventsOnly, {Ev(200, 2, kLevel, 50), Ev(440, 0, kLevel, 60)});
+    ASSERT_EQ(eventsOnly.Save(Path("REELA.aut")), 1);
+    std::string edl = Path("cut.edl");
+    WriteEDL(edl, {{"REELA", {0, 0, 4, 0}, {0, 0, 20, 0}, {0, 0, 22, 0}}});
+    CAutomationPackage mix;
+    MakeThreePathMix(mix);
+    ASSERT_EQ(DoConform(&mix, edl), CONFORM_SUCCESS);
+    ExpectPathTags(mix, {kMixTag, kMixTag, kMixTag});
+    ExpectSharedParts(mix, kMixTag, 3);
+
+    // Reel B has records for path 0 only (one array has part of path 2's): path 2 keeps the
+    // mix's.
+    CAutomationPackage reelB;
+    MakeReelA(reelB);
+    FillPathData(reelB, kReelBTag, 1);
+    reelB.m_CtlGroups[0][0].m_Data.resize(2 * 124 + 60, kReelBTag);
+    ASSERT_EQ(reelB.Save(Path("REELB.aut")), 1);
+    WriteEDL(edl, {{"REELB", {0, 0, 4, 0}, {0, 0, 20, 0}, {0, 0, 22, 0}}});
+    MakeThreePathMix(mix);
+    ASSERT_EQ(DoConform(&mix, edl), CONFORM_SUCCESS);
+    ExpectPathTags(mix, {kReelBTag, kMixTag, kMixTag});
+}
+
+TEST_F(ConformTest, AMixWithoutTheRecordsTakesTheSourcesUpToTheLastPathTaken) {
+    CAutomationPackage reelA;
+    MakeReelA(reelA);
+    FillPathData(reelA, kReelATag, 4);
+    ASSERT_EQ(reelA.Save(Path("REELA.aut")), 1);
+    std::string edl = Path("cut.edl");
+    WriteEDL(edl, {{"REELA", {0, 0, 4, 0}, {0, 0, 20, 0}, {0, 0, 22, 0}}});
+
+    CAutomationPackage mix;
+    MakeThreePathMix(mix);
+    mix.m_VectorData[1].clear();             // nothing for any path
+    mix.m_RteParms.resize(40);               // paths 0 and 1 only
+    mix.m_CtlGroups[1][2].m_Data.resize(5);  // a partial record
+    ASSERT_EQ(DoConform(&mix, edl), CONFORM_SUCCESS);
+    // Paths 0 and 2 are taken; path 1, which the mix has no record for, is filled from the
+    // reel on the way; the reel's path 3 is not taken.
+    EXPECT_EQ(mix.m_VectorData[1], (std::vector<int32_t>{210, 211, 212}));
+    ASSERT_EQ(mix.m_RteParms.size(), 60u);
+    EXPECT_EQ(mix.m_RteParms[2], kReelATag);
+    EXPECT_EQ(mix.m_RteParms[20 + 2], kMixTag);  // path 1 had a record of the mix's
+    EXPECT_EQ(mix.m_RteParms[40 + 2], kReelATag);
+    ASSERT_EQ(mix.m_CtlGroups[1][2].m_Data.size(), 3 * 124u);
+    EXPECT_EQ(mix.m_CtlGroups[1][2].m_Data[2], kReelATag);
+    EXPECT_EQ(mix.m_CtlGroups[1][2].m_Data[124 + 2], kReelATag);
+    EXPECT_EQ(mix.m_VectorData[0], (std::vector<int32_t>{200, 101, 202}));
+}
+
+TEST_F(ConformTest, TheLastEditOfAPathGivesItsDataAndFailuresKeepTheMixData) {
+    CAutomationPackage reelA;
+    MakeReelA(reelA);
+    ASSERT_EQ(reelA.Save(Path("REELA.aut")), 1);
+    CAutomationPackage reelB;
+    Fill(reelB, {Ev(0, 2, kLevel, 70)});  // path 2 only
+    FillPathData(reelB, kReelBTag, 3);
+    ASSERT_EQ(reelB.SaveToBlockFile(Path("REELB.aut")), 1);
+
+    // A takes paths 0 and 2, then B takes path 2.
+    std::string edl = Path("cut.edl");
+    WriteEDL(edl, {{"REELA", {0, 0, 4, 0}, {0, 0, 20, 0}, {0, 0, 22, 0}},
+                   {"REELB", {0, 0, 4, 0}, {0, 0, 30, 0}, {0, 0, 32, 0}}});
+    CAutomationPackage mix;
+    MakeThreePathMix(mix);
+    ASSERT_EQ(DoConform(&mix, edl), CONFORM_SUCCESS);
+    ExpectPathTags(mix, {kReelATag, kMixTag, kReelBTag});
+
+    WriteEDL(edl, {{"REELA", {0, 0, 4, 0}, {0, 0, 20, 0}, {0, 0, 22, 0}},
+                   {"...", {0, 0, 0, 0}, {0, 0, 30, 0}, {0, 0, 32, 0}}});
+    // The mix's own automation ("...") sets every path from its start: all take its records
+    // back.
+    MakeThreePathMix(mix);
+    ASSERT_EQ(DoConform(&mix, edl), CONFORM_SUCCESS);
+    ExpectPathTags(mix, {kMixTag, kMixTag, kMixTag});
+
+    // An edit that fails after one that applied leaves every record as it was.
+    WriteEDL(edl, {{"REELA", {0, 0, 4, 0}, {0, 0, 20, 0}, {0, 0, 22, 0}},
+                   {"NOREEL", {0, 0, 4, 0}, {0, 0, 30, 0}, {0, 0, 32, 0}}});
+    MakeThreePathMix(mix);
+    ASSERT_EQ(DoConform(&mix, edl), CONFORM_APPLY);
+    ExpectPathTags(mix, {kMixTag, kMixTag, kMixTag});
+
+    // The single-edit styles work on the mix itself: its data stays as it was.
+    CSourceDestItem source, destination;
+    source.m_In = 0;
+    source.m_Out = 50;
+    destination.m_In = 500;
+    destination.m_Out = 550;
+    ASSERT_EQ(MoveConformLogicStyle(&mix, &source, &destination), CONFORM_SUCCESS);
+    ExpectPathTags(mix, {kMixTag, kMixTag, kMixTag});
+    ExpectSharedParts(mix, kMixTag, 3);
 }
 
 class PackageTest : public objectkit::test::TempDirTest {

@@ -7,6 +7,7 @@
 // the package's lock, so one package may be saved on one thread while another waits to load.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -47,6 +48,10 @@ class CAutomationPackage : public CAutomationEventArray {
     static constexpr int32_t kGroupBlockIds[kGroupCount] = {2, 4, 6, 9, 15, 11, 13, 21};
     // The first value of the automation size list for max paths mode 0 and 1.
     static constexpr int32_t kExpectedSizeCount[2] = {18, 25};
+    // Record sizes of the control-parameter arrays (group "CtlData" arrays and CCtrlParms) and
+    // of the route arrays (group "RteData" arrays and CRteParms); record p belongs to path p.
+    static constexpr size_t kControlRecordSize = 124;
+    static constexpr size_t kRouteRecordSize = 20;
 
     CAutomationPackage();
     ~CAutomationPackage() override;

@@ -11,8 +11,15 @@
 //     range each control returns to the value the mix has there, so what follows the edit
 //     plays on as before;
 //   - events outside every edited range are left untouched.
-// The automation is worked on a copy and only replaces the mix's events when every edit
-// applied, so a failed conform leaves the mix as it was.
+// An edit also brings the per-path data of every path it takes automation for (each path the
+// source sets up to the end of the source range): that path's records in the groups' control
+// and route arrays of both sets, in the console's control and route parameters and in the three
+// vector-data arrays come from the source's package, the last edit in EDL order winning.
+// Paths that no edit touches, and paths the source holds no record for (black, or a reel
+// without those arrays), keep the mix's own; the path map, link and gang maps, automation
+// sizes, cut A/B list and the package's single values always stay the mix's.
+// The automation is worked on a copy and only replaces the mix's events and data when every
+// edit applied, so a failed conform leaves the mix as it was.
 //
 // Reels: a reel name gives the source package file reel + ".aut" in the directory of the EDL
 // (or cut list) that was conformed; the reel "..." (an empty reel in the binary form) is the
