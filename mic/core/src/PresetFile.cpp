@@ -148,7 +148,20 @@ std::string StateDirectory() {
     const char* dir = std::getenv("KESTANE_STATE_DIR");
     if (dir && *dir)
         return dir;
-    return "/var/lib/kestane/mic";
+    // The machine directory when this user may write there (or may create it); otherwise a
+    // per-user state directory, so that an operator without rights to /var/lib still keeps
+    // the automatic snapshot instead of losing it silently at every close.
+    const std::string machine = "/var/lib/kestane/mic";
+    if (::access(machine.c_str(), W_OK) == 0 || ::access("/var/lib/kestane", W_OK) == 0 ||
+        (::access("/var/lib/kestane", F_OK) != 0 && ::access("/var/lib", W_OK) == 0))
+        return machine;
+    const char* state = std::getenv("XDG_STATE_HOME");
+    if (state && *state)
+        return std::string(state) + "/kestane/mic";
+    const char* home = std::getenv("HOME");
+    if (home && *home)
+        return std::string(home) + "/.local/state/kestane/mic";
+    return machine;
 }
 
 std::string DefaultSnapshotPath() {

@@ -30,7 +30,8 @@ bool LoadPresetFile(const std::string& path, PreampState& state, int rack);
 // Same as LoadPresetFile on bytes already in memory (the fuzzer uses it).
 void LoadPresetBytes(const uint8_t* data, size_t size, PreampState& state, int rack);
 
-// The machine state directory: $KESTANE_STATE_DIR, else /var/lib/kestane/mic.
+// The machine state directory: $KESTANE_STATE_DIR, else /var/lib/kestane/mic when this user
+// may write it, else $XDG_STATE_HOME/kestane/mic (~/.local/state/kestane/mic).
 std::string StateDirectory();
 // StateDirectory() + "/RestoreSnapshot.mic".
 std::string DefaultSnapshotPath();
