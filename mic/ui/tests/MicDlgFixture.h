@@ -47,7 +47,7 @@ struct SimulatedWindow {
     }
 
     // Lets the window run until the transmit ring is empty and the line has been quiet a moment.
-    void Settle(int ms = 3000) {
+    void Settle(int ms = 15000) {
         QTRY_VERIFY_WITH_TIMEOUT(C().Engine().RingEmpty(), ms);
         QTest::qWait(150);
     }

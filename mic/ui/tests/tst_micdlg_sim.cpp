@@ -92,14 +92,14 @@ void MicDlgAgainstRacks::aPhantomClickReachesTheRackAndLightsTheButton() {
     QCOMPARE(phantom->Picture(), int(mic::kPicPhantomOff));
     QTest::mouseClick(phantom, Qt::LeftButton);
     QCOMPARE(phantom->Picture(), int(mic::kPicPhantomOn));
-    QTRY_VERIFY_WITH_TIMEOUT(s.RackSetting(0, 3) & 0x40, 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(s.RackSetting(0, 3) & 0x40, 15000);
     // Only that channel changed on the rack.
     QCOMPARE(s.RackSetting(0, 2), uint8_t(0x03));
     QCOMPARE(s.RackSetting(1, 3), uint8_t(0x03));
     QCOMPARE(s.window->StatusPictureLabel()->Picture(), int(mic::ui::kPicStatusRacksPresent));
     // And off again.
     QTest::mouseClick(phantom, Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(!(s.RackSetting(0, 3) & 0x40), 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(!(s.RackSetting(0, 3) & 0x40), 15000);
     QCOMPARE(phantom->Picture(), int(mic::kPicPhantomOff));
 }
 
@@ -112,7 +112,7 @@ void MicDlgAgainstRacks::aRefusedChangeSnapsBackAndSendsNothing() {
     rack.present = true;
     s.sim->SetRack(0, rack);
     QTRY_COMPARE_WITH_TIMEOUT(s.C().Engine().OnLineCount(), 1, 10000);
-    QTRY_COMPARE_WITH_TIMEOUT(s.C().State().status[5], 0u, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(s.C().State().status[5], 0u, 15000);
     s.Settle();
     const auto before = s.sim->Stats().setChannels;
     QTest::mouseClick(s.window->PhantomButton(5), Qt::LeftButton);
@@ -144,7 +144,7 @@ void MicDlgAgainstRacks::typedGainsFollowTheTensAndUnitsRule() {
         QTRY_VERIFY(box->hasFocus());
         QTest::keyClicks(box, QString::fromLatin1(c.keys));
         QCOMPARE(box->currentIndex(), c.step - 3);
-        QTRY_COMPARE_WITH_TIMEOUT(s.RackSetting(0, 2) & 0x0F, int(c.step), 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(s.RackSetting(0, 2) & 0x0F, int(c.step), 15000);
         QCOMPARE(s.window->InfoPictureLabel()->Picture(), mic::ui::kPicInfoGain + c.step - 3);
     }
     // Only the tens typed, then leaving the box: 30 dB.
@@ -153,7 +153,7 @@ void MicDlgAgainstRacks::typedGainsFollowTheTensAndUnitsRule() {
     QTRY_VERIFY(box->hasFocus());
     QTest::keyClicks(box, QStringLiteral("3"));
     s.window->PhantomButton(4)->setFocus();
-    QTRY_COMPARE_WITH_TIMEOUT(s.RackSetting(0, 4) & 0x0F, 5, 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(s.RackSetting(0, 4) & 0x0F, 5, 15000);
     QCOMPARE(box->currentText(), QStringLiteral("30"));
     // A letter clears what was typed: the box shows the stored gain again.
     box->setFocus();
@@ -185,7 +185,7 @@ void MicDlgAgainstRacks::draggingTheGainMovesOneStepPerMovement() {
     MoveWith(w, start + QPoint(0, -40), Qt::NoButton);  // nothing held: the drag ends
     MoveWith(w, start + QPoint(0, -80), Qt::NoButton);
     QCOMPARE(s.window->GainBox(7)->currentIndex(), 6);
-    QTRY_COMPARE_WITH_TIMEOUT(s.RackSetting(0, 7) & 0x0F, 9, 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(s.RackSetting(0, 7) & 0x0F, 9, 15000);
 
     // A press on the name band opens that channel's name box; typing names the channel.
     QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, StripPoint(9, 60));
@@ -213,11 +213,11 @@ void MicDlgAgainstRacks::rackButtonsSwitchTheDisplayedRack() {
     QCOMPARE(s.window->RackButton(1)->Picture(), int(mic::kPicRackOnLineDisplayed));
     QCOMPARE(s.window->RackButton(0)->Picture(), int(mic::kPicRackOnLine));
     QCOMPARE(s.window->RackButton(5)->Picture(), int(mic::kPicRackOffLine));
-    QTRY_COMPARE_WITH_TIMEOUT(s.window->PhantomButton(0)->Picture(), int(mic::kPicPhantomOn), 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(s.window->PhantomButton(0)->Picture(), int(mic::kPicPhantomOn), 15000);
     QCOMPARE(s.window->GainBox(0)->currentText(), QStringLiteral("60"));
     // A click on the displayed rack's strip goes to rack 2, not rack 1.
     QTest::mouseClick(s.window->PadButton(1), Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(s.RackSetting(1, 1) & 0x10, 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(s.RackSetting(1, 1) & 0x10, 15000);
     QCOMPARE(s.RackSetting(0, 1), uint8_t(0x03));
     // An empty rack position can be shown; its channels never reported, so while other racks
     // are on line they count as not available and refuse changes.
@@ -255,8 +255,8 @@ void MicDlgAgainstRacks::storeThenLoadRestoresTheStateAndSendsIt() {
     QTest::mouseClick(s.window->PhantomButton(0), Qt::LeftButton);
     QTest::mouseClick(s.window->DirectButton(11), Qt::LeftButton);
     s.Settle();
-    QTRY_VERIFY_WITH_TIMEOUT(!(s.RackSetting(0, 0) & 0x40), 3000);
-    QTRY_COMPARE_WITH_TIMEOUT(s.sim->Rack(0).channels[11].directSwitch, uint8_t(0), 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(!(s.RackSetting(0, 0) & 0x40), 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(s.sim->Rack(0).channels[11].directSwitch, uint8_t(0), 15000);
 
     QTest::mouseClick(s.window->LoadButton(), Qt::LeftButton);
     auto* open = WaitForChild<QFileDialog>(s.window.get(), QStringLiteral("loadPresetDialog"));
@@ -266,8 +266,8 @@ void MicDlgAgainstRacks::storeThenLoadRestoresTheStateAndSendsIt() {
     QTRY_COMPARE(s.window->LoadButton()->Picture(), int(mic::ui::kPicLoadNormal));
     QCOMPARE(s.window->PhantomButton(0)->Picture(), int(mic::kPicPhantomOn));
     QCOMPARE(s.window->DirectButton(11)->Picture(), int(mic::kPicDirectOn));
-    QTRY_VERIFY_WITH_TIMEOUT(s.RackSetting(0, 0) & 0x40, 5000);
-    QTRY_COMPARE_WITH_TIMEOUT(s.sim->Rack(0).channels[11].directSwitch, uint8_t(1), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(s.RackSetting(0, 0) & 0x40, 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(s.sim->Rack(0).channels[11].directSwitch, uint8_t(1), 15000);
     QTRY_COMPARE_WITH_TIMEOUT(s.window->StatusPictureLabel()->Picture(),
                               int(mic::ui::kPicStatusRacksPresent), 5000);
 }
@@ -282,7 +282,7 @@ void MicDlgAgainstRacks::setupShowsVersionsAndItsActionsTakeEffect() {
     s.Settle();
     QTest::mouseClick(s.window->PhantomButton(0), Qt::LeftButton);
     s.Settle();
-    QTRY_VERIFY_WITH_TIMEOUT(s.RackSetting(0, 0) & 0x40, 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(s.RackSetting(0, 0) & 0x40, 15000);
 
     QTest::mouseClick(s.window->SetupButton(), Qt::LeftButton);
     QCOMPARE(s.window->SetupButton()->Picture(), int(mic::kPicSetupBusy));
@@ -300,7 +300,7 @@ void MicDlgAgainstRacks::setupShowsVersionsAndItsActionsTakeEffect() {
     // Test: a test frame goes to rack 2.
     const auto polls = s.sim->Stats().polls;
     QTest::mouseClick(setup->findChild<QPushButton*>(QStringLiteral("test1")), Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(s.sim->Stats().polls > polls, 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(s.sim->Stats().polls > polls, 15000);
 
     // The auto options exclude each other.
     auto* autoLoad = setup->findChild<QCheckBox*>(QStringLiteral("autoLoad"));
@@ -334,7 +334,7 @@ void MicDlgAgainstRacks::setupShowsVersionsAndItsActionsTakeEffect() {
     QTest::mouseClick(setup->findChild<QPushButton*>(QStringLiteral("okButton")), Qt::LeftButton);
     QTRY_VERIFY(!s.window->SetupWindow());
     QCOMPARE(s.window->SetupButton()->Picture(), int(mic::kPicSetupNormal));
-    QTRY_VERIFY_WITH_TIMEOUT(!(s.RackSetting(0, 0) & 0x40), 8000);
+    QTRY_VERIFY_WITH_TIMEOUT(!(s.RackSetting(0, 0) & 0x40), 15000);
     // Switching the log off closes it with the exchange written.
     s.C().SetupAction(0, 3);
     QFile log(s.dir.filePath(QStringLiteral("MicDebug.txt")));
@@ -359,7 +359,7 @@ void MicDlgAgainstRacks::exitAsksAndNoKeepsRunning() {
     QCOMPARE(closed.count(), 0);
     // Still polling.
     const auto polls = s.sim->Stats().polls;
-    QTRY_VERIFY_WITH_TIMEOUT(s.sim->Stats().polls > polls + 3, 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(s.sim->Stats().polls > polls + 3, 15000);
 
     // The close box asks too; "&Yes" closes and writes the snapshot (auto restore on).
     s.C().SetupAction(1, 7);
@@ -465,7 +465,7 @@ void MicDlgAgainstRacks::consoleBoxesAssignAndSequentialAssignmentCounts() {
     QTRY_COMPARE(s.C().State().assignment[3], 42u);
     QCOMPARE(s.window->NumberTens(3)->Picture(), mic::ui::kPicDigitAssigned + 4);
     QCOMPARE(s.window->NumberUnits(3)->Picture(), mic::ui::kPicDigitAssigned + 2);
-    QTRY_COMPARE_WITH_TIMEOUT(s.sim->Rack(0).channels[3].assignment, uint8_t(41), 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(s.sim->Rack(0).channels[3].assignment, uint8_t(41), 15000);
     // The console owns phantom of an assigned channel: the click snaps back.
     QTest::mouseClick(s.window->PhantomButton(3), Qt::LeftButton);
     QCOMPARE(s.window->PhantomButton(3)->Picture(), int(mic::kPicPhantomOff));
@@ -494,7 +494,7 @@ void MicDlgAgainstRacks::consoleBoxesAssignAndSequentialAssignmentCounts() {
     emit s.window->ConsoleBox(0)->activated(95);
     QCOMPARE(s.window->ConsoleBox(4)->currentText(), QStringLiteral("99"));
     QCOMPARE(s.window->ConsoleBox(11)->currentText(), QStringLiteral("99"));
-    QTRY_COMPARE_WITH_TIMEOUT(s.sim->Rack(0).channels[1].assignment, uint8_t(95), 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(s.sim->Rack(0).channels[1].assignment, uint8_t(95), 15000);
 }
 
 void MicDlgAgainstRacks::thePopupShowsNeighboursAndClosesByItself() {
