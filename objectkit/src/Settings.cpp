@@ -1,14 +1,12 @@
 #include <objectkit/Settings.h>
 
+#include "FileSettings.h"
+
 #include <atomic>
 #include <cstdint>
 
 #ifdef OBJECTKIT_HAVE_CONSOLESETTINGS
 #include <console/ConsoleSettings.h>
-#include <console/GenericRegistryObject.h>
-#endif
-#ifdef OBJECTKIT_HAVE_PLATFORM_REGISTRY
-#include <platform/registry.h>
 #endif
 
 namespace objectkit {
@@ -19,27 +17,7 @@ std::atomic<int> g_consoleTypeOverride{0};
 // A number under HKEY_LOCAL_MACHINE; DWORD values and decimal text both count, anything else
 // (or a missing key or value) gives the default.
 uint32_t ReadMachineNumber(const char* keyPath, const char* name, uint32_t defaultValue) {
-#if defined(OBJECTKIT_HAVE_CONSOLESETTINGS)
-    uint32_t value = defaultValue;
-    CLocalMachineRegistryObject registry;
-    registry.ReadNumber(keyPath, name, value, defaultValue);
-    return value;
-#elif defined(OBJECTKIT_HAVE_PLATFORM_REGISTRY)
-    namespace reg = platform::registry;
-    reg::Key key;
-    reg::Value value;
-    if (reg::Key::root(reg::Hive::LocalMachine).open(keyPath, key) != reg::Status::Ok ||
-        key.query(name, value) != reg::Status::Ok || value.type != reg::REG_DWORD ||
-        value.data.size() < 4) {
-        return defaultValue;
-    }
-    return static_cast<uint32_t>(value.data[0]) | static_cast<uint32_t>(value.data[1]) << 8 |
-           static_cast<uint32_t>(value.data[2]) << 16 | static_cast<uint32_t>(value.data[3]) << 24;
-#else
-    (void)keyPath;
-    (void)name;
-    return defaultValue;
-#endif
+    return files::ReadMachineDword(keyPath, name, defaultValue);
 }
 
 }  // namespace
