@@ -21,7 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string path = [] {
         // Memory-backed when the machine has it: every save ends in fsync.
         char tmpl[] = "/dev/shm/fuzz-mic-preset-XXXXXX";
-        if (access("/dev/shm", W_OK) != 0) std::memcpy(tmpl, "/tmp/fuzz-mic-preset", 20);
+        if (access("/dev/shm", W_OK) != 0)
+            std::memcpy(tmpl, "/tmp/fuzz-mic-preset", 20);
         const int fd = mkstemp(tmpl);
         if (fd >= 0)
             close(fd);

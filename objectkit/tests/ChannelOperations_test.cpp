@@ -55,9 +55,9 @@ TEST_F(ChannelOperations, EraseFromTheFirstEventHoldsNothing) {
     CAutomationEventArray a = Mix();
     SelectMute(a, {1}, -1, 12, -1);
     a.EraseChannelData(kRouteBase, CPathMap{});
-    EXPECT_THAT(Rows(a), ElementsAre(Row{12, 2, 14, 2, 0}, Row{13, 1, 14, 2, 1},
-                                     Row{15, 1, 14, 2, 0}, Row{20, 1, 14, 2, 1},
-                                     Row{25, 1, 7, 7, 1}));
+    EXPECT_THAT(Rows(a),
+                ElementsAre(Row{12, 2, 14, 2, 0}, Row{13, 1, 14, 2, 1}, Row{15, 1, 14, 2, 0},
+                            Row{20, 1, 14, 2, 1}, Row{25, 1, 7, 7, 1}));
 }
 
 TEST_F(ChannelOperations, EraseKeepsAChangeJustAfterTheWindowAndItsFlags) {

@@ -213,7 +213,8 @@ void MicDlgAgainstRacks::rackButtonsSwitchTheDisplayedRack() {
     QCOMPARE(s.window->RackButton(1)->Picture(), int(mic::kPicRackOnLineDisplayed));
     QCOMPARE(s.window->RackButton(0)->Picture(), int(mic::kPicRackOnLine));
     QCOMPARE(s.window->RackButton(5)->Picture(), int(mic::kPicRackOffLine));
-    QTRY_COMPARE_WITH_TIMEOUT(s.window->PhantomButton(0)->Picture(), int(mic::kPicPhantomOn), 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(s.window->PhantomButton(0)->Picture(), int(mic::kPicPhantomOn),
+                              15000);
     QCOMPARE(s.window->GainBox(0)->currentText(), QStringLiteral("60"));
     // A click on the displayed rack's strip goes to rack 2, not rack 1.
     QTest::mouseClick(s.window->PadButton(1), Qt::LeftButton);
