@@ -6,36 +6,11 @@
 #include <new>
 #include <string>
 
+#include "MicFakes.h"
 #include "mic/core/MicController.h"
 #include "mic/core/SerialPort.h"
 
 namespace {
-
-class NullView : public mic::MicView {
-  public:
-    void RedrawChannel(int) override {}
-    void RedrawRack() override {}
-    void SetRackButtonPicture(int, int) override {}
-    void ShowStatusPicture(mic::StatusPicture) override {}
-    void ShowInfoPicture(int) override {}
-    void SetSetupButtonPicture(int) override {}
-    void ShowNameBox(int, bool, bool) override {}
-    void MessageBox(const std::string&, const std::string&) override {}
-    void SetWindowTitle(const std::string&) override {}
-    void ShowPortError() override {}
-    void BringToForeground() override {}
-    void OpenSetupWindow(const mic::SetupWindowArgs&) override {}
-    void DriveChannelPopup(int, int, int, bool) override {}
-    bool PopupOpeningNotReady() const override { return false; }
-    void PopupTimerExpired() override {}
-    void ClearPopup() override {}
-};
-
-class NullTimers : public mic::MicTimers {
-  public:
-    void SetTimer(int, uint32_t) override {}
-    void KillTimer(int) override {}
-};
 
 // Prepares the reply record the way the serial port does for every command.
 class RecordPort : public mic::CommandPort {
@@ -56,8 +31,8 @@ class RecordPort : public mic::CommandPort {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    NullView view;
-    NullTimers timers;
+    mic::test::FakeView view;
+    mic::test::FakeTimers timers;
     RecordPort port;
     mic::MicConfig config;
     config.settings.autoRestore = false;  // no snapshot files from the fuzzer
