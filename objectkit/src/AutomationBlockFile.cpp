@@ -21,21 +21,26 @@ namespace {
 constexpr char kMagic[9] = "AUTXFILE";
 constexpr uint8_t kFill = 0xBB;
 
-bool ReadAll(int fd, uint64_t offset, void* data, size_t size) {
-    auto* p = static_cast<uint8_t*>(data);
+// Repeats pread or pwrite until the whole range is moved; false on an error or end of file.
+template <typename Bytes, typename Transfer>
+bool TransferAll(Transfer transfer, int fd, uint64_t offset, Bytes* data, size_t size) {
     while (size > 0) {
-        ssize_t n = pread(fd, p, size, static_cast<off_t>(offset));
+        ssize_t n = transfer(fd, data, size, static_cast<off_t>(offset));
         if (n < 0 && errno == EINTR) {
             continue;
         }
         if (n <= 0) {
             return false;
         }
-        p += n;
+        data += n;
         offset += static_cast<uint64_t>(n);
         size -= static_cast<size_t>(n);
     }
     return true;
+}
+
+bool ReadAll(int fd, uint64_t offset, void* data, size_t size) {
+    return TransferAll(::pread, fd, offset, static_cast<uint8_t*>(data), size);
 }
 
 }  // namespace
@@ -99,20 +104,7 @@ bool CAutomationBlockFile::Open(const std::string& name) {
 }
 
 bool CAutomationBlockFile::WriteAll(uint64_t offset, const void* data, size_t size) {
-    const auto* p = static_cast<const uint8_t*>(data);
-    while (size > 0) {
-        ssize_t n = pwrite(fd_, p, size, static_cast<off_t>(offset));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        p += n;
-        offset += static_cast<uint64_t>(n);
-        size -= static_cast<size_t>(n);
-    }
-    return true;
+    return TransferAll(::pwrite, fd_, offset, static_cast<const uint8_t*>(data), size);
 }
 
 bool CAutomationBlockFile::WriteHeader() {
