@@ -5,9 +5,7 @@
 #include <atomic>
 #include <cstdint>
 
-#ifdef OBJECTKIT_HAVE_CONSOLESETTINGS
 #include <console/ConsoleSettings.h>
-#endif
 
 namespace objectkit {
 namespace {
@@ -27,12 +25,8 @@ int ConsoleType() {
     if (forced != 0) {
         return forced;
     }
-#ifdef OBJECTKIT_HAVE_CONSOLESETTINGS
     ReadConsoleSettings();
     return static_cast<int>(GetConsoleSettings().VantorConsoleType);
-#else
-    return 3;
-#endif
 }
 
 bool IsSmallLayout(int consoleType) {

@@ -1,13 +1,10 @@
 #include <objectkit/StatusMessages.h>
 
-#ifdef OBJECTKIT_HAVE_PLATFORM_MESSAGES
 #include <platform/messages.h>
-#endif
 
 namespace objectkit {
 
 void PostStatusMessage(int code, long value) {
-#ifdef OBJECTKIT_HAVE_PLATFORM_MESSAGES
     namespace msg = platform::messages;
     const auto wParam = static_cast<msg::WParam>(code);
     const auto lParam = static_cast<msg::LParam>(value);
@@ -21,10 +18,6 @@ void PostStatusMessage(int code, long value) {
         return;
     }
     msg::postMessage(msg::kBroadcast, needsStatus, wParam, lParam);
-#else
-    (void)code;
-    (void)value;
-#endif
 }
 
 long PercentOf(long long done, long long total) {
