@@ -38,6 +38,11 @@ constexpr int kWriteTimeoutMs = 1000;
 constexpr int kStopWaitMs = 2000;
 // Input draining stops after this many bytes, so a chattering line cannot hold a send back.
 constexpr size_t kDrainLimit = 4096;
+// A send that follows a read which emptied the input queue within this time skips the purge:
+// the queue is known to be empty but for what arrived since, and that is less than a fifth of a
+// byte's time at 19200 baud (the window between a purge and the write is of the same kind).
+// A purge costs as much as the rest of a zero-delay transaction's system calls together.
+constexpr auto kFreshlyEmptied = std::chrono::microseconds(100);
 
 }  // namespace
 
@@ -67,6 +72,7 @@ struct CSerialPort::Line {
     size_t inPos = 0;
     size_t inLen = 0;
     bool lastReadFull = false;
+    Clock::time_point emptiedAt{};  // when a read last left the input queue empty
 };
 
 std::string CSerialPort::ErrorText(std::string_view step, int error, uint32_t portNumber) {
@@ -385,6 +391,9 @@ bool CSerialPort::NextByte(Line& line, uint8_t& byte, bool mayRead) {
     line.inPos = 0;
     line.inLen = r.count;
     line.lastReadFull = r.count == sizeof line.in;
+    if (!line.lastReadFull) {
+        line.emptiedAt = Clock::now();
+    }
     if (r.count == 0) {
         return false;
     }
@@ -468,13 +477,18 @@ void CSerialPort::ServeSend(Line& line, bool signalled) {
         return;  // already reported; the protocol's time-outs take the racks off line
     }
     // Input draining: whatever is waiting now is stale (an answer that came too late, noise).
-    // The purge below discards it in the driver; read it away only if the purge fails.
+    // The purge below discards it in the driver; read it away only if the purge fails. Right
+    // after a read that emptied the queue (the next command prepared inside the hand-over)
+    // there is nothing to discard.
     line.inPos = line.inLen = 0;
-    int purged;
+    const bool freshlyEmptied = Clock::now() - line.emptiedAt < kFreshlyEmptied;
+    int purged = 0;
     {
         std::lock_guard lock(line.lock);
         line.device.setRts(true);
-        purged = line.device.purge();
+        if (!freshlyEmptied) {
+            purged = line.device.purge();
+        }
     }
     for (size_t drained = 0; purged != 0 && drained < kDrainLimit;) {
         platform::serial::ReadResult r;

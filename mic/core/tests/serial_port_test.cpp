@@ -245,6 +245,27 @@ TEST_F(SerialPortOnPty, DoesNotLetALeftoverByteAnswerTheNextCommand) {
         << "second poll: its own NACK, not the stale ACK";
 }
 
+TEST_F(SerialPortOnPty, DiscardsAByteThatArrivedWhileTheOwnerTookItsTimeToSendAgain) {
+    OpenAndStart();
+    int handOvers = 0;
+    // A stray ACK reaches the driver while the owner's step is still busy; the send that
+    // follows must not leave it to be taken for the answer to the new command.
+    sink.during = [&] {
+        if (++handOvers == 1) {
+            far.Write({0x04});
+            std::this_thread::sleep_for(5ms);
+            Send({0x82, 0x01}, kReplySingleByte);
+        }
+    };
+    Send({0x81, 0x01}, kReplySingleByte);
+    ASSERT_EQ(far.Read(2), (Bytes{0x81, 0x01}));
+    far.Write({0x81, 0x01, 0x04});
+    ASSERT_EQ(far.Read(2), (Bytes{0x82, 0x01}));
+    far.Write({0x82, 0x01, 0x05});
+    ASSERT_TRUE(sink.WaitFor(2));
+    EXPECT_EQ(sink.seen[1].mode, kReplySingleByte) << "its own NACK, not the stray ACK";
+}
+
 TEST_F(SerialPortOnPty, GivesUpOnAnEchoThatStopsComingAndHearsTheAnswerAfterIt) {
     OpenAndStart();
     Bytes frame = {0x81, 0x11, 0x02, 0x43, 0x7F, 0x44};

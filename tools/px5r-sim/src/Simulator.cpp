@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <sys/prctl.h>
 #include <termios.h>
@@ -119,6 +120,20 @@ class Simulator::Line {
             ::close(slave);
             return false;
         }
+        epoll_ = epoll_create1(EPOLL_CLOEXEC);
+        epoll_event onMaster{.events = EPOLLIN, .data = {.u32 = 0}};
+        epoll_event onWake{.events = EPOLLIN, .data = {.u32 = 1}};
+        if (epoll_ < 0 || epoll_ctl(epoll_, EPOLL_CTL_ADD, master, &onMaster) != 0 ||
+            epoll_ctl(epoll_, EPOLL_CTL_ADD, wake_, &onWake) != 0) {
+            if (epoll_ >= 0) {
+                ::close(epoll_);
+            }
+            ::close(wake_);
+            ::close(master);
+            ::close(slave);
+            epoll_ = wake_ = -1;
+            return false;
+        }
         master_ = master;
         slave_ = slave;
         slavePath_ = name;
@@ -139,7 +154,8 @@ class Simulator::Line {
         ::close(master_);
         ::close(slave_);
         ::close(wake_);
-        master_ = slave_ = wake_ = -1;
+        ::close(epoll_);
+        master_ = slave_ = wake_ = epoll_ = -1;
         running_ = false;
     }
 
@@ -277,7 +293,9 @@ class Simulator::Line {
         prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0);
         uint8_t buf[512];
         while (!stop_) {
-            // Without output due, wait for input or a wake-up only: no timer to arm.
+            // Without output due, wait for input or a wake-up only: no timer to arm. The two
+            // descriptors stay registered in an epoll set: re-arming a poll() on the pty for
+            // every byte costs a noticeable share of a zero-delay transaction.
             timespec ts{};
             timespec* timeout = nullptr;
             if (!out_.empty()) {
@@ -286,10 +304,14 @@ class Simulator::Line {
                       static_cast<long>(ns % 1'000'000'000)};
                 timeout = &ts;
             }
-            pollfd fds[2] = {{master_, POLLIN, 0}, {wake_, POLLIN, 0}};
-            int r = ppoll(fds, 2, timeout, nullptr);
+            epoll_event events[2];
+            int r = Wait(events, timeout);
             if (r < 0 && errno != EINTR) {
                 break;
+            }
+            pollfd fds[2] = {{master_, 0, 0}, {wake_, 0, 0}};
+            for (int i = 0; i < r; ++i) {
+                fds[events[i].data.u32].revents |= POLLIN;
             }
             if (fds[1].revents & POLLIN) {
                 uint64_t v;
@@ -316,6 +338,22 @@ class Simulator::Line {
             }
             Flush();
         }
+    }
+
+    // epoll_pwait2 keeps the sub-millisecond time-outs of wire-time pacing; a kernel without it
+    // gets millisecond time-outs rounded up.
+    int Wait(epoll_event* events, const timespec* timeout) {
+        if (havePwait2_) {
+            int r = epoll_pwait2(epoll_, events, 2, timeout, nullptr);
+            if (r >= 0 || errno != ENOSYS) {
+                return r;
+            }
+            havePwait2_ = false;
+        }
+        int ms = timeout == nullptr ? -1
+                                    : static_cast<int>(timeout->tv_sec * 1000 +
+                                                       (timeout->tv_nsec + 999'999) / 1'000'000);
+        return epoll_wait(epoll_, events, 2, ms);
     }
 
     void Schedule(Clock::time_point at, uint8_t byte) {
@@ -524,6 +562,7 @@ class Simulator::Line {
     std::vector<uint8_t> frame_;
     std::deque<Out> out_;
     Clock::time_point lineFree_{};
+    bool havePwait2_ = true;
 
     // Start / Stop (caller's thread).
     bool running_ = false;
@@ -531,6 +570,7 @@ class Simulator::Line {
     int master_ = -1;
     int slave_ = -1;
     int wake_ = -1;
+    int epoll_ = -1;
     std::string slavePath_;
 };
 
