@@ -367,19 +367,13 @@ void CSerialPort::ReaderMain(std::shared_ptr<Line> linePtr) {
     line.alive.store(false);
 }
 
-bool CSerialPort::NextByte(Line& line, uint8_t& byte, bool mayRead) {
-    if (line.inPos < line.inLen) {
-        byte = line.in[line.inPos++];
-        return true;
-    }
-    if (!mayRead || line.lost.load()) {
-        return false;
-    }
+bool CSerialPort::ReadDevice(Line& line) {
     platform::serial::ReadResult r;
     {
         std::lock_guard lock(line.lock);
         r = line.device.read(line.in, sizeof line.in);
     }
+    line.inPos = line.inLen = 0;
     if (r.error != 0) {
         if (isDeviceLost(r.error)) {
             LineGone(line, "ReadFile()", r.error);
@@ -388,13 +382,20 @@ bool CSerialPort::NextByte(Line& line, uint8_t& byte, bool mayRead) {
         }
         return false;
     }
-    line.inPos = 0;
     line.inLen = r.count;
     line.lastReadFull = r.count == sizeof line.in;
     if (!line.lastReadFull) {
         line.emptiedAt = Clock::now();
     }
-    if (r.count == 0) {
+    return true;
+}
+
+bool CSerialPort::NextByte(Line& line, uint8_t& byte, bool mayRead) {
+    if (line.inPos < line.inLen) {
+        byte = line.in[line.inPos++];
+        return true;
+    }
+    if (!mayRead || line.lost.load() || !ReadDevice(line) || line.inLen == 0) {
         return false;
     }
     byte = line.in[line.inPos++];
@@ -490,25 +491,18 @@ void CSerialPort::ServeSend(Line& line, bool signalled) {
             purged = line.device.purge();
         }
     }
-    for (size_t drained = 0; purged != 0 && drained < kDrainLimit;) {
-        platform::serial::ReadResult r;
-        {
-            std::lock_guard lock(line.lock);
-            r = line.device.read(line.in, sizeof line.in);
-        }
-        if (r.error != 0) {
-            if (isDeviceLost(r.error)) {
-                LineGone(line, "ReadFile()", r.error);
+    for (size_t drained = 0; purged != 0 && drained < kDrainLimit; drained += line.inLen) {
+        if (!ReadDevice(line)) {
+            if (line.lost.load()) {
                 return;
             }
-            Report("ReadFile()", r.error, line.portNumber);
             break;
         }
-        if (r.count == 0) {
+        if (line.inLen == 0) {
             break;
         }
-        drained += r.count;
     }
+    line.inPos = line.inLen = 0;
 
     uint8_t frame[256];
     size_t length = 0;

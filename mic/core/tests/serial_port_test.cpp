@@ -127,6 +127,7 @@ struct Faults : platform::serial::PosixSysCalls {
     std::atomic<int> tcgetattrError{0};
     std::atomic<int> tcsetattrError{0};
     std::atomic<int> writeError{0};
+    std::atomic<int> tcflushError{0};
     std::atomic<bool> answerProbe{false};
     std::atomic<int> polls{0};
     std::atomic<bool> probeWritten{false};
@@ -139,6 +140,11 @@ struct Faults : platform::serial::PosixSysCalls {
         if (tcsetattrError)
             return errno = tcsetattrError, -1;
         return PosixSysCalls::tcsetattr(fd, when, t);
+    }
+    int tcflush(int fd, int queue) override {
+        if (tcflushError)
+            return errno = tcflushError, -1;
+        return PosixSysCalls::tcflush(fd, queue);
     }
     ssize_t write(int fd, const void* buf, size_t n) override {
         if (n == 1 && *static_cast<const uint8_t*>(buf) == kProbeByte)
@@ -245,25 +251,35 @@ TEST_F(SerialPortOnPty, DoesNotLetALeftoverByteAnswerTheNextCommand) {
         << "second poll: its own NACK, not the stale ACK";
 }
 
-TEST_F(SerialPortOnPty, DiscardsAByteThatArrivedWhileTheOwnerTookItsTimeToSendAgain) {
-    OpenAndStart();
-    int handOvers = 0;
-    // A stray ACK reaches the driver while the owner's step is still busy; the send that
-    // follows must not leave it to be taken for the answer to the new command.
-    sink.during = [&] {
-        if (++handOvers == 1) {
-            far.Write({0x04});
-            std::this_thread::sleep_for(5ms);
-            Send({0x82, 0x01}, kReplySingleByte);
-        }
-    };
-    Send({0x81, 0x01}, kReplySingleByte);
-    ASSERT_EQ(far.Read(2), (Bytes{0x81, 0x01}));
-    far.Write({0x81, 0x01, 0x04});
-    ASSERT_EQ(far.Read(2), (Bytes{0x82, 0x01}));
-    far.Write({0x82, 0x01, 0x05});
-    ASSERT_TRUE(sink.WaitFor(2));
-    EXPECT_EQ(sink.seen[1].mode, kReplySingleByte) << "its own NACK, not the stray ACK";
+// A stray ACK reaches the driver while the owner's step is still busy; the send that follows
+// must not leave it to be taken for the answer to the new command, whether the purge works or
+// fails and the bytes have to be read away.
+TEST_F(SerialPortOnPty, DiscardsBytesThatArrivedWhileTheOwnerTookItsTimeToSendAgain) {
+    MakePort(faults);
+    for (bool purgeFails : {false, true}) {
+        SCOPED_TRACE(purgeFails ? "purge fails" : "purge works");
+        faults.tcflushError = 0;
+        sink.seen.clear();
+        OpenAndStart();
+        faults.tcflushError = purgeFails ? EIO : 0;
+        int handOvers = 0;
+        sink.during = [&] {
+            if (++handOvers == 1) {
+                far.Write({0x04, 0x04, 0x04});
+                std::this_thread::sleep_for(5ms);
+                Send({0x82, 0x01}, kReplySingleByte);
+            }
+        };
+        Send({0x81, 0x01}, kReplySingleByte);
+        ASSERT_EQ(far.Read(2), (Bytes{0x81, 0x01}));
+        far.Write({0x81, 0x01, 0x04});
+        ASSERT_EQ(far.Read(2), (Bytes{0x82, 0x01}));
+        far.Write({0x82, 0x01, 0x05});
+        ASSERT_TRUE(sink.WaitFor(2));
+        EXPECT_EQ(sink.seen[1].mode, kReplySingleByte) << "its own NACK, not a stray ACK";
+        sink.during = nullptr;
+        port->StopReader();
+    }
 }
 
 TEST_F(SerialPortOnPty, GivesUpOnAnEchoThatStopsComingAndHearsTheAnswerAfterIt) {

@@ -120,6 +120,7 @@ class CSerialPort : public CommandPort {
     void ServeInput(Line& line);
     void ServeSend(Line& line, bool signalled);
     bool NextByte(Line& line, uint8_t& byte, bool mayRead);
+    bool ReadDevice(Line& line);
     void ConsumeEcho(Line& line, int reads);
     void Report(std::string_view step, int error, uint32_t portNumber);
     void LineGone(Line& line, std::string_view step, int error);
