@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <random>
+#include <tuple>
 #include <vector>
 
 #include "RatioReporter.h"
@@ -127,29 +128,14 @@ BENCHMARK(GetAtTime_baseline)
 bool LessMode(int mode, const CAutomationEvent& a, const CAutomationEvent& b) {
     switch (mode) {
         case 0:
-            if (a.timeStamp != b.timeStamp)
-                return a.timeStamp < b.timeStamp;
-            if (a.path != b.path)
-                return a.path < b.path;
-            if (a.module != b.module)
-                return a.module < b.module;
-            return a.control < b.control;
+            return std::tie(a.timeStamp, a.path, a.module, a.control) <
+                   std::tie(b.timeStamp, b.path, b.module, b.control);
         case 1:
-            if (a.path != b.path)
-                return a.path < b.path;
-            if (a.module != b.module)
-                return a.module < b.module;
-            if (a.control != b.control)
-                return a.control < b.control;
-            return a.timeStamp < b.timeStamp;
+            return std::tie(a.path, a.module, a.control, a.timeStamp) <
+                   std::tie(b.path, b.module, b.control, b.timeStamp);
         default:
-            if (a.path != b.path)
-                return a.path < b.path;
-            if (a.timeStamp != b.timeStamp)
-                return a.timeStamp < b.timeStamp;
-            if (a.module != b.module)
-                return a.module < b.module;
-            return a.control < b.control;
+            return std::tie(a.path, a.timeStamp, a.module, a.control) <
+                   std::tie(b.path, b.timeStamp, b.module, b.control);
     }
 }
 

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -240,40 +241,25 @@ int CAutomationEventArray::GetAtTime(long time, int after) const {
 
 namespace {
 
-// Three-way comparisons of the sort modes. Fields compare as the stored values do (signed
+// Orderings of the three sort modes. Fields compare as the stored values do (signed
 // 32-bit times and paths, unsigned module and control); a plain subtraction would overflow on
 // widely separated 32-bit values and break the ordering.
 struct ByTime {
     bool operator()(const CAutomationEvent& a, const CAutomationEvent& b) const {
-        if (a.timeStamp != b.timeStamp)
-            return a.timeStamp < b.timeStamp;
-        if (a.path != b.path)
-            return a.path < b.path;
-        if (a.module != b.module)
-            return a.module < b.module;
-        return a.control < b.control;
+        return std::tie(a.timeStamp, a.path, a.module, a.control) <
+               std::tie(b.timeStamp, b.path, b.module, b.control);
     }
 };
 struct ByPathControlTime {
     bool operator()(const CAutomationEvent& a, const CAutomationEvent& b) const {
-        if (a.path != b.path)
-            return a.path < b.path;
-        if (a.module != b.module)
-            return a.module < b.module;
-        if (a.control != b.control)
-            return a.control < b.control;
-        return a.timeStamp < b.timeStamp;
+        return std::tie(a.path, a.module, a.control, a.timeStamp) <
+               std::tie(b.path, b.module, b.control, b.timeStamp);
     }
 };
 struct ByPathTimeControl {
     bool operator()(const CAutomationEvent& a, const CAutomationEvent& b) const {
-        if (a.path != b.path)
-            return a.path < b.path;
-        if (a.timeStamp != b.timeStamp)
-            return a.timeStamp < b.timeStamp;
-        if (a.module != b.module)
-            return a.module < b.module;
-        return a.control < b.control;
+        return std::tie(a.path, a.timeStamp, a.module, a.control) <
+               std::tie(b.path, b.timeStamp, b.module, b.control);
     }
 };
 
