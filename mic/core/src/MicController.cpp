@@ -131,15 +131,23 @@ void MicController::ChangePort(uint32_t number) {
 
 // --- switches and gain -----------------------------------------------------------------------
 
-Redraw MicController::ToggleSetting(int channel, uint32_t bit, bool consoleOwned) {
+// The guards of every switch click: a channel of the displayed rack, no reply being received
+// under way, room in the transmit ring, and, while any rack is on line, a channel its rack has
+// reported. Returns the channel's index, or -1 when the click is refused.
+int MicController::SwitchableIndex(int channel) const {
     if (!ValidChannel(channel) || engine_.Collecting() || engine_.RingFull())
+        return -1;
+    const int i = ChannelIndex(DisplayedRack(), channel);
+    if (state_.status[i] == 0 && AnyRackOnLine())
+        return -1;
+    return i;
+}
+
+Redraw MicController::ToggleSetting(int channel, uint32_t bit, bool consoleOwned) {
+    const int i = SwitchableIndex(channel);
+    if (i < 0 || (consoleOwned && state_.assignment[i] != 0))
         return Refused();
     const int rack = DisplayedRack();
-    const int i = ChannelIndex(rack, channel);
-    if (state_.status[i] == 0 && AnyRackOnLine())
-        return Refused();
-    if (consoleOwned && state_.assignment[i] != 0)
-        return Refused();
     state_.setting[i] = state_.ReadSetting(i) ^ bit;
     if (state_.rackOnLine[rack])
         engine_.QueueSetChannel(rack, channel);
@@ -157,12 +165,10 @@ Redraw MicController::ClickPad(int channel) {
 }
 
 Redraw MicController::ClickDirect(int channel) {
-    if (!ValidChannel(channel) || engine_.Collecting() || engine_.RingFull())
+    const int i = SwitchableIndex(channel);
+    if (i < 0)
         return Refused();
     const int rack = DisplayedRack();
-    const int i = ChannelIndex(rack, channel);
-    if (state_.status[i] == 0 && AnyRackOnLine())
-        return Refused();
     state_.directSwitch[i] = state_.directSwitch[i] ? 0 : 1;
     if (state_.rackOnLine[rack])
         engine_.QueueSetDirect(rack, channel);

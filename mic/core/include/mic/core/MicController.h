@@ -152,6 +152,7 @@ class MicController : public ProtocolHost {
 
   private:
     Redraw ToggleSetting(int channel, uint32_t bit, bool consoleOwned);
+    int SwitchableIndex(int channel) const;
     Redraw ApplyGainIndex(int channel, int index);
     void RunSequential(Redraw& r);
     void SetAssignment(int rack, int channel, uint32_t value);
