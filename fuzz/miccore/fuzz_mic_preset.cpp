@@ -34,20 +34,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::fwrite(data, 1, size, f);
     std::fclose(f);
 
-    test::FakeView view;
-    test::FakeTimers timers;
-    test::FakePort port;
-    test::FakeConsole console;
+    test::FakeServices fakes;
     MicConfig config;
     config.settings.autoRestore = false;
     config.consoleIntegration = size > 1 && (data[1] & 1);
     config.snapshotPath = path + ".snap";
-    MicServices services;
-    services.view = &view;
-    services.timers = &timers;
-    services.port = &port;
-    services.console = &console;
-    MicController mic(config, services);
+    MicController mic(config, fakes.Services());
     mic.Engine().SendPoll(0);
     for (int i = 0; i < 4; ++i) {
         test::FeedReplyByte(mic.Reply(), kAck);

@@ -19,20 +19,12 @@ struct Reader {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    test::FakeView view;
-    test::FakeTimers timers;
-    test::FakePort port;
-    test::FakeConsole console;
+    test::FakeServices fakes;
     MicConfig config;
     config.settings.autoRestore = false;
     config.consoleIntegration = size > 0 && (data[0] & 1);
     config.snapshotPath = "/nonexistent-dir/snapshot.mic";  // never written
-    MicServices services;
-    services.view = &view;
-    services.timers = &timers;
-    services.port = &port;
-    services.console = &console;
-    MicController mic(config, services);
+    MicController mic(config, fakes.Services());
     mic.Initialise();
     ReplyState& reply = mic.Reply();
 
@@ -105,7 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 mic.SetSequential(arg & 1);
                 break;
             case 11:  // the console changes one line, then the image is applied
-                console.image[(arg % 120) * 4 + (in.Next() % 4)] = in.Next();
+                fakes.console.image[(arg % 120) * 4 + (in.Next() % 4)] = in.Next();
                 mic.ApplyConsoleData(in.Next() & 1 ? 255 : 0, 0);
                 break;
             case 12: {

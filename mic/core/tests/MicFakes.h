@@ -133,6 +133,27 @@ class FakeConsole : public ConsoleImageSource {
     int locks = 0;
 };
 
+// One of each fake, and the service table that hands them to a controller.
+struct FakeServices {
+    FakeView view;
+    FakeTimers timers;
+    FakeProfile profile;
+    FakePortControl portControl;
+    FakePort port;
+    FakeConsole console;
+
+    MicServices Services(bool withConsole = true) {
+        MicServices services;
+        services.view = &view;
+        services.timers = &timers;
+        services.profile = &profile;
+        services.portControl = &portControl;
+        services.port = &port;
+        services.console = withConsole ? &console : nullptr;
+        return services;
+    }
+};
+
 // One byte arriving from the line, assembled the way the serial reader does it; true when the
 // reader would hand the reply over.
 inline bool FeedReplyByte(ReplyState& r, uint8_t byte) {

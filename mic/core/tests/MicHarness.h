@@ -29,7 +29,7 @@ class TempDir {
     std::string path_;
 };
 
-struct Harness {
+struct Harness : FakeServices {
     explicit Harness(MicSettings settings = NoFiles(), bool integration = false,
                      bool withConsole = true) {
         MicConfig config;
@@ -37,14 +37,7 @@ struct Harness {
         config.consoleIntegration = integration;
         config.snapshotPath = dir.File("RestoreSnapshot.mic");
         config.debugLogPath = dir.File("MicDebug.txt");
-        MicServices services;
-        services.view = &view;
-        services.timers = &timers;
-        services.profile = &profile;
-        services.portControl = &portControl;
-        services.port = &port;
-        services.console = withConsole ? &console : nullptr;
-        mic = std::make_unique<MicController>(config, services);
+        mic = std::make_unique<MicController>(config, Services(withConsole));
     }
 
     static MicSettings NoFiles() {
@@ -101,12 +94,6 @@ struct Harness {
     }
 
     TempDir dir;
-    FakeView view;
-    FakeTimers timers;
-    FakeProfile profile;
-    FakePortControl portControl;
-    FakePort port;
-    FakeConsole console;
     std::unique_ptr<MicController> mic;
 };
 
