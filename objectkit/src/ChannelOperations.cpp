@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <initializer_list>
 #include <limits>
+#include <optional>
 
 #include <objectkit/AutomationEventArray.h>
 #include <objectkit/Settings.h>
@@ -171,6 +172,21 @@ void EraseWindow(CAutomationEventArray& array, const Selection& selection,
     s.FinishProgress();
 }
 
+// The events a copy or merge writes: one source path onto the destination path (nothing when
+// the filter does not admit the destination), or, with a negative source, every selected path
+// onto itself.
+std::optional<Selection> CopySelection(const CEventFilter& filter, short sourcePath,
+                                       short destinationPath) {
+    if (sourcePath < 0) {
+        return Selection(filter, -1, -1);
+    }
+    Selection single = Selection::SinglePath(filter, destinationPath);
+    if (!single.PathSelected(destinationPath)) {
+        return std::nullopt;
+    }
+    return single;
+}
+
 }  // namespace
 
 void CAutomationEventArray::IsolateChannelData(int routeModuleBase, const CPathMap& map) {
@@ -231,9 +247,9 @@ void CAutomationEventArray::CopyChannelData(short sourcePath, short destinationP
         return;
     }
     const OperationSetup setup(*this, routeModuleBase);
-    const Selection selection = sourcePath >= 0 ? Selection::SinglePath(selection_, destinationPath)
-                                                : Selection(selection_, -1, -1);
-    if (sourcePath >= 0 && !selection.PathSelected(destinationPath)) {
+    const std::optional<Selection> selection =
+        CopySelection(selection_, sourcePath, destinationPath);
+    if (!selection) {
         return;
     }
     const Window window = ResolveWindow(selection_, *this, {startDirection, endDirection});
@@ -241,7 +257,7 @@ void CAutomationEventArray::CopyChannelData(short sourcePath, short destinationP
         selection_.destinationTime >= 0 ? selection_.destinationTime : window.start;
     CAutomationEventArray source;
     ExtractSource(*this, sourcePath, destinationPath, 0, source);
-    ReplaceSpan(*this, source, selection, setup, window, destination, true, true);
+    ReplaceSpan(*this, source, *selection, setup, window, destination, true, true);
 }
 
 void CAutomationEventArray::MergeChannelData(CAutomationEventArray& other, short sourcePath,
@@ -253,9 +269,9 @@ void CAutomationEventArray::MergeChannelData(CAutomationEventArray& other, short
         return;
     }
     const OperationSetup setup(*this, routeModuleBase);
-    const Selection selection = sourcePath >= 0 ? Selection::SinglePath(selection_, destinationPath)
-                                                : Selection(selection_, -1, -1);
-    if (sourcePath >= 0 && !selection.PathSelected(destinationPath)) {
+    const std::optional<Selection> selection =
+        CopySelection(selection_, sourcePath, destinationPath);
+    if (!selection) {
         return;
     }
     CAutomationEventArray source;
@@ -263,6 +279,6 @@ void CAutomationEventArray::MergeChannelData(CAutomationEventArray& other, short
     const Window window = ResolveWindow(selection_, source, {startDirection, endDirection});
     const int64_t destination =
         selection_.destinationTime >= 0 ? selection_.destinationTime : window.start;
-    ReplaceSpan(*this, source, selection, setup, window, destination, keepOutside != 0,
+    ReplaceSpan(*this, source, *selection, setup, window, destination, keepOutside != 0,
                 restoreAfter != 0);
 }
