@@ -10,12 +10,11 @@ cmake --build --preset default
 bin=build/default
 export KESTANE_REGISTRY_DIR="${KESTANE_REGISTRY_DIR:-$PWD/build/demo/registry}"
 mkdir -p "$KESTANE_REGISTRY_DIR"
-if [ -x "$bin/mic/app/mic" ]; then
-    if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
-        exec "$bin/mic/app/mic" --simulate "${RACKS:-4}"
-    fi
-    exec "$bin/mic/app/mic" --simulate "${RACKS:-4}" --demo build/demo
+if [ ! -x "$bin/mic/app/mic" ]; then
+    echo "run-mic: the build did not produce $bin/mic/app/mic" >&2
+    exit 1
 fi
-# Until the window exists, show the console settings through the registry tool.
-"$bin/tools/kreg/kreg" set 'HKLM\Software\Kestane Vantor\Main' VantorConsoleType REG_DWORD 6
-"$bin/tools/kreg/kreg" export 'HKLM\Software\Kestane Vantor'
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+    exec "$bin/mic/app/mic" --simulate "${RACKS:-4}"
+fi
+exec "$bin/mic/app/mic" --simulate "${RACKS:-4}" --demo build/demo
