@@ -41,7 +41,7 @@ constexpr size_t kDrainLimit = 4096;
 // A send that follows a read which emptied the input queue within this time skips the purge:
 // the queue is known to be empty but for what arrived since, and that is less than a fifth of a
 // byte's time at 19200 baud (the window between a purge and the write is of the same kind).
-// A purge costs as much as the rest of a zero-delay transaction's system calls together.
+// The purge is one of the four system calls of a transaction with a zero-delay far end.
 constexpr auto kFreshlyEmptied = std::chrono::microseconds(100);
 
 }  // namespace
