@@ -121,8 +121,8 @@ class Simulator::Line {
             return false;
         }
         epoll_ = epoll_create1(EPOLL_CLOEXEC);
-        epoll_event onMaster{.events = EPOLLIN, .data = {.u32 = 0}};
-        epoll_event onWake{.events = EPOLLIN, .data = {.u32 = 1}};
+        epoll_event onMaster{.events = EPOLLIN, .data = {.u32 = kInputEvent}};
+        epoll_event onWake{.events = EPOLLIN, .data = {.u32 = kWakeEvent}};
         if (epoll_ < 0 || epoll_ctl(epoll_, EPOLL_CTL_ADD, master, &onMaster) != 0 ||
             epoll_ctl(epoll_, EPOLL_CTL_ADD, wake_, &onWake) != 0) {
             if (epoll_ >= 0) {
@@ -309,11 +309,12 @@ class Simulator::Line {
             if (r < 0 && errno != EINTR) {
                 break;
             }
-            pollfd fds[2] = {{master_, 0, 0}, {wake_, 0, 0}};
+            bool input = false;
+            bool woken = false;
             for (int i = 0; i < r; ++i) {
-                fds[events[i].data.u32].revents |= POLLIN;
+                (events[i].data.u32 == kWakeEvent ? woken : input) = true;
             }
-            if (fds[1].revents & POLLIN) {
+            if (woken) {
                 uint64_t v;
                 [[maybe_unused]] ssize_t n = ::read(wake_, &v, sizeof v);
                 std::vector<uint8_t> injected;
@@ -326,7 +327,7 @@ class Simulator::Line {
                     Schedule(Slot(now), b);
                 }
             }
-            if (fds[0].revents & POLLIN) {
+            if (input) {
                 ssize_t n = ::read(master_, buf, sizeof buf);
                 auto now = Clock::now();
                 for (ssize_t i = 0; i < n; ++i) {
@@ -339,6 +340,9 @@ class Simulator::Line {
             Flush();
         }
     }
+
+    static constexpr uint32_t kInputEvent = 0;
+    static constexpr uint32_t kWakeEvent = 1;
 
     // epoll_pwait2 keeps the sub-millisecond time-outs of wire-time pacing; a kernel without it
     // gets millisecond time-outs rounded up.
