@@ -1,6 +1,8 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/serial.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -203,6 +205,54 @@ TEST(ASerialDevice, RefusesRs485OnADriverWithoutIt) {
     ASSERT_EQ(dev.open(pty.slavePath), 0);
     EXPECT_NE(dev.setRs485(true), 0);
     EXPECT_FALSE(dev.rs485());
+}
+
+// A driver with kernel RS-485 support, played by the test: it keeps the configuration it is
+// given and counts modem-line requests.
+struct Rs485Driver : PosixSysCalls {
+    serial_rs485 conf{};
+    int modemLineCalls = 0;
+    int ioctl(int fd, unsigned long request, void* arg) override {
+        if (request == TIOCGRS485) {
+            *static_cast<serial_rs485*>(arg) = conf;
+            return 0;
+        }
+        if (request == TIOCSRS485) {
+            conf = *static_cast<serial_rs485*>(arg);
+            return 0;
+        }
+        if (request == TIOCMBIS || request == TIOCMBIC) {
+            ++modemLineCalls;
+            return 0;
+        }
+        return PosixSysCalls::ioctl(fd, request, arg);
+    }
+};
+
+TEST(ASerialDevice, HandsDirectionSwitchingToAnRs485DriverAndKeepsItsOtherSettings) {
+    PtyPair pty;
+    Rs485Driver driver;
+    driver.conf.flags = SER_RS485_RTS_AFTER_SEND;  // as a driver may come up
+    driver.conf.delay_rts_before_send = 3;
+    SerialDevice dev(driver);
+    ASSERT_EQ(dev.open(pty.slavePath), 0);
+
+    ASSERT_EQ(dev.setRs485(true), 0);
+    EXPECT_TRUE(dev.rs485());
+    EXPECT_TRUE(driver.conf.flags & SER_RS485_ENABLED);
+    EXPECT_TRUE(driver.conf.flags & SER_RS485_RTS_ON_SEND) << "driver raised while sending";
+    EXPECT_FALSE(driver.conf.flags & SER_RS485_RTS_AFTER_SEND) << "and lowered after";
+    EXPECT_TRUE(driver.conf.flags & SER_RS485_RX_DURING_TX) << "the echo must still be heard";
+    EXPECT_EQ(driver.conf.delay_rts_before_send, 3u);
+
+    EXPECT_EQ(dev.setRts(true), 0);
+    EXPECT_EQ(dev.setRts(false), 0);
+    EXPECT_EQ(driver.modemLineCalls, 0) << "the driver switches the line, not us";
+
+    ASSERT_EQ(dev.setRs485(false), 0);
+    EXPECT_FALSE(driver.conf.flags & SER_RS485_ENABLED);
+    EXPECT_EQ(dev.setRts(true), 0);
+    EXPECT_EQ(driver.modemLineCalls, 1) << "without RS-485 mode RTS is ours again";
 }
 
 TEST(AnEventFd, StaysSignalledUntilReset) {
