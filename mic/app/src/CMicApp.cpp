@@ -58,9 +58,11 @@ QString UsageText() {
         "  ZERIN          the alternate gain artwork (the whole argument string must be ZERIN)\n"
         "  --simulate N   run N simulated racks (1-16) on an internal pseudo-terminal; every\n"
         "                 communication port leads to them\n"
-        "  --demo DIR     with --simulate: run offscreen, operate the program for a few seconds\n"
-        "                 and write DIR/screenshot.png and DIR/report.txt (exit code 0 when\n"
-        "                 every step reached the racks)\n"
+        "  --demo DIR     with --simulate: operate the program for a few seconds and write\n"
+        "                 DIR/screenshot.png and DIR/report.txt (exit code 0 when every step\n"
+        "                 reached the racks); runs offscreen unless QT_QPA_PLATFORM names a\n"
+        "                 platform, and keeps its registry in DIR/registry unless\n"
+        "                 KESTANE_REGISTRY_DIR is set\n"
         "  --help         this text\n");
 }
 
