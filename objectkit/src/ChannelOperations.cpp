@@ -187,6 +187,29 @@ std::optional<Selection> CopySelection(const CEventFilter& filter, short sourceP
     return single;
 }
 
+// Copy and merge: the source path's events from `from` (shifted by `sourceOffset`) replace the
+// destination's within the window of the target's filter. A copy finds the window's ends among
+// the target's own events, a merge among the events it brings in.
+void TransferChannelData(CAutomationEventArray& target, const CAutomationEventArray& from,
+                         bool windowFromSource, short sourcePath, short destinationPath,
+                         int sourceOffset, std::initializer_list<TimeDirection> directions,
+                         int routeModuleBase, bool keepOutside, bool restoreAfter) {
+    if (target.IsEmpty()) {
+        return;
+    }
+    const CEventFilter& filter = target.ChannelSelection();
+    const OperationSetup setup(target, routeModuleBase);
+    const std::optional<Selection> selection = CopySelection(filter, sourcePath, destinationPath);
+    if (!selection) {
+        return;
+    }
+    CAutomationEventArray source;
+    ExtractSource(from, sourcePath, destinationPath, sourceOffset, source);
+    const Window window = ResolveWindow(filter, windowFromSource ? source : target, directions);
+    const int64_t destination = filter.destinationTime >= 0 ? filter.destinationTime : window.start;
+    ReplaceSpan(target, source, *selection, setup, window, destination, keepOutside, restoreAfter);
+}
+
 }  // namespace
 
 void CAutomationEventArray::IsolateChannelData(int routeModuleBase, const CPathMap& map) {
@@ -243,21 +266,8 @@ void CAutomationEventArray::CopyChannelData(short sourcePath, short destinationP
                                             TimeDirection startDirection,
                                             TimeDirection endDirection, int routeModuleBase,
                                             const CPathMap& map) {
-    if (size_ == 0) {
-        return;
-    }
-    const OperationSetup setup(*this, routeModuleBase);
-    const std::optional<Selection> selection =
-        CopySelection(selection_, sourcePath, destinationPath);
-    if (!selection) {
-        return;
-    }
-    const Window window = ResolveWindow(selection_, *this, {startDirection, endDirection});
-    const int64_t destination =
-        selection_.destinationTime >= 0 ? selection_.destinationTime : window.start;
-    CAutomationEventArray source;
-    ExtractSource(*this, sourcePath, destinationPath, 0, source);
-    ReplaceSpan(*this, source, *selection, setup, window, destination, true, true);
+    TransferChannelData(*this, *this, false, sourcePath, destinationPath, 0,
+                        {startDirection, endDirection}, routeModuleBase, true, true);
 }
 
 void CAutomationEventArray::MergeChannelData(CAutomationEventArray& other, short sourcePath,
@@ -265,20 +275,7 @@ void CAutomationEventArray::MergeChannelData(CAutomationEventArray& other, short
                                              TimeDirection endDirection, int routeModuleBase,
                                              const CPathMap& map, int sourceOffset, int keepOutside,
                                              int restoreAfter, int reserved) {
-    if (size_ == 0) {
-        return;
-    }
-    const OperationSetup setup(*this, routeModuleBase);
-    const std::optional<Selection> selection =
-        CopySelection(selection_, sourcePath, destinationPath);
-    if (!selection) {
-        return;
-    }
-    CAutomationEventArray source;
-    ExtractSource(other, sourcePath, destinationPath, sourceOffset, source);
-    const Window window = ResolveWindow(selection_, source, {startDirection, endDirection});
-    const int64_t destination =
-        selection_.destinationTime >= 0 ? selection_.destinationTime : window.start;
-    ReplaceSpan(*this, source, *selection, setup, window, destination, keepOutside != 0,
-                restoreAfter != 0);
+    TransferChannelData(*this, other, true, sourcePath, destinationPath, sourceOffset,
+                        {startDirection, endDirection}, routeModuleBase, keepOutside != 0,
+                        restoreAfter != 0);
 }

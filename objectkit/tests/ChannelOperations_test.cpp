@@ -155,6 +155,20 @@ TEST_F(ChannelOperations, CopyOfEveryPathMovesTheWindowInTime) {
                             Row{40, 1, 14, 2, 0}, Row{41, 1, 14, 2, 1}));
 }
 
+TEST_F(ChannelOperations, CopyToTheEndRunsToTheEndOfTheWholeMix) {
+    // Path 1 stops changing at 10, the mix goes on to 100: a copy "to the end" covers the
+    // destination up to the mix's end, not only up to the source path's last change.
+    CAutomationEventArray a = Arr({Ev(0, 1, 14, 2, 1), Ev(10, 1, 14, 2, 0), Ev(30, 3, 14, 2, 1),
+                                   Ev(90, 3, 14, 2, 1), Ev(100, 2, 7, 7, 1)});
+    SelectMute(a, {}, 5, 15, 20);
+    a.CopyChannelData(1, 3, TimeWindow, TimeToEnd, kRouteBase, CPathMap{});
+    // Window 5..100 lands on 20..115; path 3's own changes inside it are replaced and its own
+    // value comes back after it.
+    EXPECT_THAT(Rows(a),
+                ElementsAre(Row{0, 1, 14, 2, 1}, Row{10, 1, 14, 2, 0}, Row{20, 3, 14, 2, 1},
+                            Row{25, 3, 14, 2, 0}, Row{100, 2, 7, 7, 1}, Row{116, 3, 14, 2, 1}));
+}
+
 TEST_F(ChannelOperations, MergeTakesTheOtherMixAndHonoursItsOptions) {
     CAutomationEventArray other = Arr({Ev(0, 5, 14, 2, 0), Ev(8, 5, 14, 2, 1), Ev(9, 6, 0, 0, 3)});
     auto target = [] {
