@@ -19,13 +19,13 @@ TEST(CommsBlock, HeaderCarriesCommandWindowAndTheRealSize) {
 }
 
 TEST(CommsBlock, TextStaysInsideItsFieldAndTheBlock) {
-    CommsBlock b(192, 224);
+    CommsBlock b(192, 240);
     const std::string longName(250, 'x');
     EXPECT_FALSE(b.PutText(24, 200, longName));
     BlockReader r(b.Bytes());
     EXPECT_EQ(r.Text(24, 200), std::string(200, 'x'));  // full field, no terminator
     EXPECT_EQ(r.U8(23), 0);
-    EXPECT_EQ(r.U32(220), 0u);  // nothing past the field
+    EXPECT_EQ(r.U32(224), 0u);  // nothing past the field
 
     // A shorter text clears what a longer one left behind.
     EXPECT_TRUE(b.PutText(24, 200, "mic"));
