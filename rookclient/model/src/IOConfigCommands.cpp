@@ -31,9 +31,9 @@ void WriteIOSearch(CommsBlock& block, size_t at, const StructIOSearch& port) {
     for (size_t i = 0; i < port.words.size(); ++i) {
         block.PutI32(at + 4 * i, port.words[i]);
     }
-    block.PutBytes(at + 4 * port.words.size(),
-                   std::span(reinterpret_cast<const uint8_t*>(port.label.data()),
-                             port.label.size()));
+    block.PutBytes(
+        at + 4 * port.words.size(),
+        std::span(reinterpret_cast<const uint8_t*>(port.label.data()), port.label.size()));
 }
 
 CommsBlock SaveBlock(const IOConfigImage& image, std::string_view name, int32_t flag,
@@ -121,8 +121,8 @@ CommsBlock QuickSetDelay(const StructIOSearch& port, int32_t samples, int32_t in
 
 CommsBlock QuickSetDelay(IOConfigImage& image, const StructIOSearch& port, int value, int side) {
     image.SetDelay(port, value, side);
-    return QuickSetDelay(port, image.ConvertDelayFromUnits(value, side),
-                         image.GetInputDelayUnits(), side);
+    return QuickSetDelay(port, image.ConvertDelayFromUnits(value, side), image.GetInputDelayUnits(),
+                         side);
 }
 
 std::optional<CommsBlock> SetRelays(std::span<const StructRelayPort> relays) {

@@ -1,6 +1,5 @@
 // Delay conversions and the delay memory of the quad MADI cards.
 #include <algorithm>
-#include <cmath>
 #include <cstdint>
 
 #include "rookclient/model/IOConfigImage.h"
@@ -9,77 +8,81 @@ namespace rookclient::model {
 
 namespace {
 
-constexpr double kBaseRate = 48000.0;
-constexpr double kSoundUnitsPerSecond = 330.0;
+constexpr int64_t kBaseRate = 48000;
+constexpr int64_t kSoundUnitsPerSecond = 330;
 
-float FramesPerSecond(int32_t code) {
+// Frames per second as a fraction: 29.97 is 2997 / 100.
+struct FrameRate {
+    int64_t numerator;
+    int64_t denominator;
+};
+
+FrameRate FramesPerSecond(int32_t code) {
     switch (code) {
         case 1:
         case 3:
-            return 29.97f;
+            return {2997, 100};
         case 2:
-            return 24.0f;
+            return {24, 1};
         case 4:
-            return 30.0f;
+            return {30, 1};
         default:
-            return 25.0f;
+            return {25, 1};
     }
 }
 
 // A rate of 0 or below (no image yet, or a broken one) is taken as the base rate rather than
 // dividing by it.
-double Rate(int32_t sampleRate) {
+int64_t Rate(int32_t sampleRate) {
     return sampleRate > 0 ? sampleRate : kBaseRate;
 }
 
-// Out-of-range and not-a-number results are clamped rather than left undefined.
-int ToInt(double value) {
-    if (std::isnan(value)) {
-        return 0;
+int ToInt(int64_t value) {
+    return static_cast<int>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
+}
+
+// floor(n / d + 1/2) for d > 0: rounding half up, for negative n as well.
+int64_t RoundHalfUp(int64_t n, int64_t d) {
+    const int64_t twice = 2 * n + d;
+    const int64_t q = twice / (2 * d);
+    return (twice % (2 * d) < 0) ? q - 1 : q;
+}
+
+// A delay in the user's units is delay_in_seconds * perSecond; as a fraction of 48 kHz
+// samples: units = samples * numerator / denominator.
+struct UnitScale {
+    int64_t numerator;
+    int64_t denominator;
+};
+
+UnitScale Scale(int units, int32_t sampleRate, int32_t frameRateCode) {
+    switch (units) {
+        case kDelayMilliseconds:
+            return {1000, kBaseRate};
+        case kDelayDistance:
+            return {kSoundUnitsPerSecond, kBaseRate};
+        case kDelayTenthsOfFrame: {
+            const FrameRate fps = FramesPerSecond(frameRateCode);
+            return {10 * fps.numerator, kBaseRate * fps.denominator};
+        }
+        default:  // samples at the current rate
+            return {Rate(sampleRate), kBaseRate};
     }
-    return static_cast<int>(std::clamp(value, double{INT32_MIN}, double{INT32_MAX}));
 }
 
 }  // namespace
 
+// Both conversions work on exact fractions: a floating-point quotient that lands a hair
+// below a whole number would otherwise truncate to one less (a delay entered as 4800 samples
+// must read back as 4800).
 int IOConfigImage::ConvertDelayFromSamples(int samples, int side) const {
-    const float r = static_cast<float>(Rate(system_.sampleRate));
-    // Samples at the current rate, in single precision as the console computes them.
-    const float t = static_cast<float>(samples) / static_cast<float>(kBaseRate) * r;
-    float value = t;
-    switch (GetDelayUnits(side)) {
-        case kDelayMilliseconds:
-            value = t / r * 1000.0f;
-            break;
-        case kDelayDistance:
-            value = t / r * static_cast<float>(kSoundUnitsPerSecond);
-            break;
-        case kDelayTenthsOfFrame:
-            value = t / r * 10.0f * FramesPerSecond(system_.frameRateCode);
-            break;
-        default:
-            break;
-    }
-    return ToInt(std::trunc(value));
+    const UnitScale scale = Scale(GetDelayUnits(side), system_.sampleRate, system_.frameRateCode);
+    return ToInt(int64_t{samples} * scale.numerator / scale.denominator);  // toward zero
 }
 
 int IOConfigImage::ConvertDelayFromUnits(int value, int side) const {
-    const double r = Rate(system_.sampleRate);
-    double x = value;
-    switch (GetDelayUnits(side)) {
-        case kDelayMilliseconds:
-            x = r / 1000.0 * value;
-            break;
-        case kDelayDistance:
-            x = value / kSoundUnitsPerSecond * r;
-            break;
-        case kDelayTenthsOfFrame:
-            x = value / 10.0 / FramesPerSecond(system_.frameRateCode) * r;
-            break;
-        default:
-            break;
-    }
-    return ToInt(std::floor(x / r * kBaseRate + 0.5));
+    const UnitScale scale = Scale(GetDelayUnits(side), system_.sampleRate, system_.frameRateCode);
+    return ToInt(RoundHalfUp(int64_t{value} * scale.denominator, scale.numerator));
 }
 
 int32_t IOConfigImage::CardBudget(int32_t card) const {
@@ -105,12 +108,12 @@ int64_t IOConfigImage::CardDelays(int32_t card, int side, const PortKey* except)
 int IOConfigImage::GetMaxDelay(const StructIOSearch& port, int side) const {
     const PortKey key = PortKey::Of(port);
     const int64_t left = CardBudget(key.Card()) - CardDelays(key.Card(), side, &key);
-    return ConvertDelayFromSamples(ToInt(static_cast<double>(left)), side);
+    return ConvertDelayFromSamples(ToInt(left), side);
 }
 
 int IOConfigImage::GetMaxDelay(int card, int side) const {
     const int64_t left = CardBudget(card) - CardDelays(card, side, nullptr);
-    return ConvertDelayFromSamples(ToInt(static_cast<double>(left)), side);
+    return ConvertDelayFromSamples(ToInt(left), side);
 }
 
 int IOConfigImage::GetMaxDelay(int side) const {
@@ -119,7 +122,7 @@ int IOConfigImage::GetMaxDelay(int side) const {
     for (int card = 0; card < cards; ++card) {
         total += GetMaxDelay(card, side);
     }
-    return ToInt(static_cast<double>(total));
+    return ToInt(total);
 }
 
 }  // namespace rookclient::model

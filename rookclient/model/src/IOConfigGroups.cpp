@@ -29,8 +29,7 @@ bool IOConfigImage::AddPortToGroup(const StructIOSearch& master, const StructIOS
         return false;
     }
     StructGroupedPorts& group = masters_[masterKey];
-    if (group.count < 0 ||
-        group.count >= static_cast<int32_t>(StructGroupedPorts::kMaxMembers)) {
+    if (group.count < 0 || group.count >= static_cast<int32_t>(StructGroupedPorts::kMaxMembers)) {
         return false;
     }
     group.members[static_cast<size_t>(group.count++)] = memberKey;
@@ -43,8 +42,8 @@ void IOConfigImage::ReleaseGroup(const PortKey& master) {
     if (it == masters_.end()) {
         return;
     }
-    const int32_t count = std::clamp(it->second.count, 0,
-                                     static_cast<int32_t>(StructGroupedPorts::kMaxMembers));
+    const int32_t count =
+        std::clamp(it->second.count, 0, static_cast<int32_t>(StructGroupedPorts::kMaxMembers));
     for (int32_t i = 0; i < count; ++i) {
         members_.erase(it->second.members[static_cast<size_t>(i)]);
     }
@@ -64,7 +63,9 @@ bool IOConfigImage::RemovePortFromGroup(const StructIOSearch& port) {
     const PortKey master = member->second;
     members_.erase(member);
     StructGroupedPorts& group = masters_[master];
-    auto* const end = group.members.data() + std::clamp(group.count, 0, static_cast<int32_t>(StructGroupedPorts::kMaxMembers));
+    auto* const end =
+        group.members.data() +
+        std::clamp(group.count, 0, static_cast<int32_t>(StructGroupedPorts::kMaxMembers));
     auto* const at = std::find(group.members.data(), end, key);
     if (at != end) {
         std::copy(at + 1, end, at);  // the later members move up

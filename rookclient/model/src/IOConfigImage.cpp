@@ -63,9 +63,9 @@ bool IOConfigImage::Decode(std::span<const uint8_t> block) {
     system.quadMadis = r.I32(kQuadMadisOffset);
     system.frameRateCode = r.I32(kFrameRateOffset);
     system.delayShift = r.I32(kDelayShiftOffset);
-    if (needed > r.Size() || !r.HasAtLeast(static_cast<size_t>(needed)) ||
-        system.quadMadis < 0 || system.quadMadis > IOConfigSystem::kMaxQuadMadis ||
-        system.delayShift < 0 || system.delayShift > kMaxDelayShift) {
+    if (needed > r.Size() || !r.HasAtLeast(static_cast<size_t>(needed)) || system.quadMadis < 0 ||
+        system.quadMadis > IOConfigSystem::kMaxQuadMadis || system.delayShift < 0 ||
+        system.delayShift > kMaxDelayShift) {
         return false;
     }
 
@@ -169,7 +169,7 @@ const PortRecord* IOConfigImage::Find(const StructIOSearch& port, int side) cons
 }
 
 PortRecord& IOConfigImage::Edit(const StructIOSearch& port, int side) {
-    return Ports(side)[PortKey::Of(port)];
+    return EditPorts(side)[PortKey::Of(port)];
 }
 
 bool IOConfigImage::GetName(const StructIOSearch& port, std::string& out, int side) const {
@@ -299,19 +299,19 @@ void IOConfigImage::SetStereo(const StructIOSearch& port, int value, int side) {
 }
 
 void IOConfigImage::SetSRCMode(const StructIOSearch& port, int value, int side) {
-    Srcs(side)[PortKey::Of(port)].mode = value;
+    EditSrcs(side)[PortKey::Of(port)].mode = value;
 }
 
 void IOConfigImage::SetSRCState(const StructIOSearch& port, int value, int side) {
-    Srcs(side)[PortKey::Of(port)].state = value;
+    EditSrcs(side)[PortKey::Of(port)].state = value;
 }
 
 void IOConfigImage::Clear(const StructIOSearch& port, int side) {
-    Ports(side).erase(PortKey::Of(port));
+    EditPorts(side).erase(PortKey::Of(port));
 }
 
 void IOConfigImage::ClearSRC(const StructIOSearch& port, int side) {
-    Srcs(side).erase(PortKey::Of(port));
+    EditSrcs(side).erase(PortKey::Of(port));
 }
 
 void IOConfigImage::Clear() {

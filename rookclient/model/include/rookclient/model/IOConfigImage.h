@@ -146,8 +146,8 @@ class IOConfigImage {
     const GroupMap& Groups() const { return masters_; }
 
   private:
-    PortMap& Ports(int side) { return side ? inputPorts_ : outputPorts_; }
-    SrcMap& Srcs(int side) { return side ? inputSrc_ : outputSrc_; }
+    PortMap& EditPorts(int side) { return side ? inputPorts_ : outputPorts_; }
+    SrcMap& EditSrcs(int side) { return side ? inputSrc_ : outputSrc_; }
     const PortRecord* Find(const StructIOSearch& port, int side) const;
     PortRecord& Edit(const StructIOSearch& port, int side);
     int32_t CardBudget(int32_t card) const;
