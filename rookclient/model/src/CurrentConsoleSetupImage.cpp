@@ -93,8 +93,7 @@ CommsBlock CurrentConsoleSetupImage::Encode() const {
     b.PutU32(kNameCountOffset, static_cast<uint32_t>(names));
     b.PutU32(kLinkCountOffset, static_cast<uint32_t>(links));
     for (size_t i = 0; i < names; ++i) {
-        // One byte of each slot stays zero so that every name is terminated.
-        b.PutText(kNamesOffset + i * kPathNameWidth, kPathNameWidth - 1, pathNames_[i]);
+        b.PutText(kNamesOffset + i * kPathNameWidth, kPathNameWidth, pathNames_[i]);
     }
     size_t at = kNamesOffset + names * kPathNameWidth;
     for (size_t l = 0; l < links; ++l) {

@@ -122,9 +122,9 @@ CommsBlock IOConfigImage::Encode() const {
         inputPorts_.size() + outputPorts_.size() + inputSrc_.size() + outputSrc_.size();
     CommsBlock b(kAttachCommand, kRecordsOffset + io::kPortRecordSize * portRecords +
                                      io::kGroupRecordSize * masters_.size());
-    io::PutTerminatedText(b, kCurrentNameOffset, kConfigNameWidth, currentName_);
-    io::PutTerminatedText(b, kDefaultNameOffset, kConfigNameWidth, defaultName_);
-    io::PutTerminatedText(b, kOnDeskNameOffset, kConfigNameWidth, onDeskName_);
+    b.PutText(kCurrentNameOffset, kConfigNameWidth, currentName_);
+    b.PutText(kDefaultNameOffset, kConfigNameWidth, defaultName_);
+    b.PutText(kOnDeskNameOffset, kConfigNameWidth, onDeskName_);
     b.PutI32(kSampleRateOffset, system_.sampleRate);
     for (size_t i = 0; i < system_.extendedDelay.size(); ++i) {
         b.PutI32(kExtendedDelayOffset + 4 * i, system_.extendedDelay[i]);

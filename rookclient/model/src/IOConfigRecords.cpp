@@ -76,9 +76,10 @@ std::pair<PortKey, PortRecord> ReadPortRecord(const BlockReader& r, size_t at) {
     port.number = r.I32(at + 20);
     port.relay = r.I32(at + 24);
     port.stereo = r.I32(at + 28);
-    port.name = std::string(r.Text(at + 32, kNameWidth));
-    port.name2 = std::string(r.Text(at + 37, kNameWidth));
-    port.scribble = std::string(r.Text(at + 42, kScribbleWidth));
+    // The last byte of each text field is its terminator, whatever the sender put there.
+    port.name = std::string(r.Text(at + 32, kNameWidth - 1));
+    port.name2 = std::string(r.Text(at + 37, kNameWidth - 1));
+    port.scribble = std::string(r.Text(at + 42, kScribbleWidth - 1));
     return {ReadKey(r, at), port};
 }
 
