@@ -41,4 +41,8 @@ CommsBlock MakeDefault(std::string_view setupName) {
     return block;
 }
 
+CommsBlock MakeDefault(const CurrentConsoleSetupImage& image) {
+    return MakeDefault(image.GetMixSetup());
+}
+
 }  // namespace rookclient::model::ccs

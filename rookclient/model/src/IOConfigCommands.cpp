@@ -99,6 +99,21 @@ CommsBlock SetDefault(std::string_view name) {
     return NamedConfigBlock(kSetDefault, name);
 }
 
+CommsBlock SetCurrent(IOConfigImage& image, std::string_view name, int32_t a, int32_t b, int32_t c,
+                      uint32_t window) {
+    image.SetCurrentName(std::string(name));
+    return SetCurrent(name, a, b, c, window);
+}
+
+CommsBlock LoadInMemory(IOConfigImage& image, std::string_view name, int32_t c) {
+    return SetCurrent(image, name, 0, 0, c, kLoadInMemoryWindow);
+}
+
+CommsBlock SetDefault(IOConfigImage& image, std::string_view name) {
+    image.SetDefaultName(std::string(name));
+    return SetDefault(name);
+}
+
 CommsBlock Save(const IOConfigImage& image, std::string_view name, int32_t flag) {
     return SaveBlock(image, name, flag, false);
 }

@@ -34,6 +34,16 @@ bool CopyField(const PortRecord* record, Field PortRecord::*field, Field& out) {
     return true;
 }
 
+bool CopySrcField(const IOConfigImage::SrcMap& map, const PortKey& key, int32_t SrcRecord::*field,
+                  int& out) {
+    const auto it = map.find(key);
+    if (it == map.end()) {
+        return false;
+    }
+    out = it->second.*field;
+    return true;
+}
+
 bool CopyName(const PortRecord* record, std::string PortRecord::*field, std::string& out) {
     return CopyField(record, field, out) && !out.empty();
 }
@@ -221,21 +231,11 @@ bool IOConfigImage::GetDelay(const StructIOSearch& port, int& out, int side) con
 }
 
 bool IOConfigImage::GetSRCMode(const StructIOSearch& port, int& out, int side) const {
-    const auto it = Srcs(side).find(PortKey::Of(port));
-    if (it == Srcs(side).end()) {
-        return false;
-    }
-    out = it->second.mode;
-    return true;
+    return CopySrcField(Srcs(side), PortKey::Of(port), &SrcRecord::mode, out);
 }
 
 bool IOConfigImage::GetSRCState(const StructIOSearch& port, int& out, int side) const {
-    const auto it = Srcs(side).find(PortKey::Of(port));
-    if (it == Srcs(side).end()) {
-        return false;
-    }
-    out = it->second.state;
-    return true;
+    return CopySrcField(Srcs(side), PortKey::Of(port), &SrcRecord::state, out);
 }
 
 bool IOConfigImage::GetAll(const StructIOSearch& port, PortRecord& out, int side) const {

@@ -210,4 +210,5 @@ TEST(CurrentConsoleSetupCommands, APathNameOfAnyLengthStaysInItsField) {
     EXPECT_EQ(m.Command(), 60u);
     EXPECT_EQ(m.Text(16, 300), std::string(200, 'm'));
     EXPECT_EQ(BlockReader(ccs::CCSAttach().Bytes()).StatedSize(), 16u);
+    EXPECT_EQ(BlockReader(ccs::MakeDefault(SmallConsole()).Bytes()).Text(16, 200), "Film mix");
 }

@@ -391,7 +391,11 @@ TEST(IOConfigCommands, ConfigurationBlocksPlaceNameArgumentsAndWindow) {
     BlockReader attach(attachBlock.Bytes());
     EXPECT_EQ(attach.Command(), 83u);
     EXPECT_EQ(attach.Text(16, 200), "Show");
-    EXPECT_EQ(BlockReader(io::SetDefault("D").Bytes()).Command(), 86u);
+    IOConfigImage image;
+    EXPECT_EQ(BlockReader(io::SetDefault(image, "D").Bytes()).Command(), 86u);
+    EXPECT_EQ(image.GetDefault(), "D");
+    EXPECT_EQ(BlockReader(io::LoadInMemory(image, "Mem", 1).Bytes()).U32(4), 65535u);
+    EXPECT_EQ(image.GetCurrent(), "Mem");
     EXPECT_EQ(BlockReader(io::OfflineIOConfigAttach("D").Bytes()).Command(), 317u);
     const CommsBlock af = io::SetAFConfig();
     EXPECT_EQ(af.Command(), 299u);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "rookclient/model/CommsBlock.h"
+#include "rookclient/model/CurrentConsoleSetupImage.h"
 
 namespace rookclient::model::ccs {
 
@@ -39,5 +40,7 @@ CommsBlock LoadConsoleSetup(const std::vector<std::string>& names, int32_t a, in
                             uint32_t window);
 CommsBlock SetPathName(int32_t path, std::string_view name, uint32_t window);
 CommsBlock MakeDefault(std::string_view setupName);
+// Makes the current setup the default.
+CommsBlock MakeDefault(const CurrentConsoleSetupImage& image);
 
 }  // namespace rookclient::model::ccs

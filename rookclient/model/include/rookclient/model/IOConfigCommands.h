@@ -37,6 +37,11 @@ CommsBlock OfflineIOConfigAttach(std::string_view name);
 CommsBlock SetCurrent(std::string_view name, int32_t a, int32_t b, int32_t c, uint32_t window);
 CommsBlock LoadInMemory(std::string_view name, int32_t c);
 CommsBlock SetDefault(std::string_view name);
+// The same, also storing the name as the image's current (or default) configuration.
+CommsBlock SetCurrent(IOConfigImage& image, std::string_view name, int32_t a, int32_t b, int32_t c,
+                      uint32_t window);
+CommsBlock LoadInMemory(IOConfigImage& image, std::string_view name, int32_t c);
+CommsBlock SetDefault(IOConfigImage& image, std::string_view name);
 // The save block: name at 16; record counts at 172 (input ports), 176 (output ports), 180
 // (input SRC), 184 (output SRC), 188 (port groups); input units 192; output units 196; flag
 // 288; 0 at 296; the records from 300 in that order (layouts in IOConfigRecords.h).
