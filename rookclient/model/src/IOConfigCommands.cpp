@@ -83,6 +83,10 @@ CommsBlock OfflineIOConfigAttach(std::string_view name) {
     return NamedConfigBlock(kOfflineAttach, name);
 }
 
+CommsBlock InterrogateIOConfig(std::string_view name) {
+    return NamedConfigBlock(kInterrogateIOConfig, name);
+}
+
 CommsBlock SetCurrent(std::string_view name, int32_t a, int32_t b, int32_t c, uint32_t window) {
     CommsBlock block = NamedConfigBlock(kSetCurrent, name, window);
     block.PutI32(kSetCurrentB, b);

@@ -397,6 +397,10 @@ TEST(IOConfigCommands, ConfigurationBlocksPlaceNameArgumentsAndWindow) {
     EXPECT_EQ(BlockReader(io::LoadInMemory(image, "Mem", 1).Bytes()).U32(4), 65535u);
     EXPECT_EQ(image.GetCurrent(), "Mem");
     EXPECT_EQ(BlockReader(io::OfflineIOConfigAttach("D").Bytes()).Command(), 317u);
+    const CommsBlock interrogate = io::InterrogateIOConfig("Old");
+    EXPECT_EQ(interrogate.Command(), 318u);
+    EXPECT_EQ(interrogate.Size(), 300u);
+    EXPECT_EQ(BlockReader(interrogate.Bytes()).Text(16, 200), "Old");
     const CommsBlock af = io::SetAFConfig();
     EXPECT_EQ(af.Command(), 299u);
     EXPECT_EQ(af.Size(), 40u);

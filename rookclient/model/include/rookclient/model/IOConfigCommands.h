@@ -20,6 +20,7 @@ inline constexpr uint32_t kQuickSetDelay = 107;
 inline constexpr uint32_t kSetRelays = 238;
 inline constexpr uint32_t kSetAFConfig = 299;
 inline constexpr uint32_t kOfflineAttach = 317;
+inline constexpr uint32_t kInterrogateIOConfig = 318;
 
 inline constexpr size_t kConfigBlockSize = 300;
 // A configuration name runs from 16 to the next field (216 in the 300-byte blocks, 172 in the
@@ -33,6 +34,9 @@ inline constexpr uint32_t kLoadInMemoryWindow = 65535;
 CommsBlock IOConfigAttach(std::string_view name);
 // The offline attach names its configuration as the online one does.
 CommsBlock OfflineIOConfigAttach(std::string_view name);
+// Asks the offline server to read a configuration: a configuration block like the attach's,
+// the name of the configuration at 16.
+CommsBlock InterrogateIOConfig(std::string_view name);
 // Name at 16; b at 216; a at 288; c at 292 (their meaning is the server's).
 CommsBlock SetCurrent(std::string_view name, int32_t a, int32_t b, int32_t c, uint32_t window);
 CommsBlock LoadInMemory(std::string_view name, int32_t c);
