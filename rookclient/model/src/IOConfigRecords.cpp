@@ -1,21 +1,8 @@
 #include "rookclient/model/IOConfigRecords.h"
 
 #include <algorithm>
-#include <cstring>
 
-namespace rookclient::model {
-
-std::string_view StructIOSearch::Label() const {
-    const auto* end = std::find(label.begin(), label.end(), '\0');
-    return {label.data(), static_cast<size_t>(end - label.begin())};
-}
-
-void StructIOSearch::SetLabel(std::string_view text) {
-    label.fill('\0');
-    std::memcpy(label.data(), text.data(), std::min(text.size(), label.size()));
-}
-
-namespace io {
+namespace rookclient::model::io {
 
 namespace {
 
@@ -101,5 +88,4 @@ std::optional<std::pair<PortKey, StructGroupedPorts>> ReadGroupRecord(const Bloc
     return std::make_pair(ReadKey(r, at), group);
 }
 
-}  // namespace io
-}  // namespace rookclient::model
+}  // namespace rookclient::model::io
