@@ -429,10 +429,11 @@ enConformStatus DoConform(CAutomationPackage* package, std::string& edlFile) {
         event.m_EditType = e.m_nRawType == CUT_KEY         ? EDL_EDIT_KEY
                            : kind == CEDLItem::SecondGroup ? EDL_EDIT_DISSOLVE
                                                            : EDL_EDIT_CUT;
-        const int64_t sourceIn =
-            e.m_bHasSource ? objectkit::TimecodeToFrames(e.m_SourceIn, temp.Rate()) : e.m_nStart;
+        // Frames from here on: the temporary EDL writes and reads them back at the console's
+        // rate, so source and record stay on the count the cut list used for both.
+        const int64_t sourceIn = e.m_bHasSource ? e.m_nSourceIn : e.m_nStart;
         if (sourceIn < 0) {
-            continue;
+            continue;  // a source word that was no timecode
         }
         temp.Add(event, sourceIn, e.m_nLength, e.m_nStart);
     }
