@@ -604,6 +604,57 @@ void ExpectSamePackage(const CAutomationPackage& a, const CAutomationPackage& b)
     EXPECT_EQ(a.m_nMixPass[1], b.m_nMixPass[1]);
 }
 
+// A console program that names its parameter groups and prefixes its other parts its own way,
+// and leaves the last group of the second set unused (without a name).
+void NameLikeTheDesk(CAutomationPackage& p) {
+    for (int g = 0; g < CAutomationPackage::kGroupCount; ++g) {
+        const std::string n = std::to_string(g + 1);
+        p.m_CtlGroups[0][g].m_Name = p.m_RteGroups[0][g].m_Name = "Desk" + n;
+        p.m_CtlGroups[1][g].m_Name = p.m_RteGroups[1][g].m_Name = "DeskB" + n;
+    }
+    p.m_CtlGroups[1][7].m_Name.clear();
+    p.m_RteGroups[1][7].m_Name.clear();
+    p.m_CtrlParmsPrefix = p.m_RteParmsPrefix = p.m_PathMapPrefix = p.m_LinkMapPrefix =
+        p.m_GangMapPrefix = "Desk";
+    for (int i = 0; i < 3; ++i) {
+        p.m_VectorDataPrefix[i] = "Desk" + std::to_string(i + 1);
+    }
+}
+
+TEST_F(ConformTest, CompoundAndBlockReelsOfOneContentGiveTheSamePackage) {
+    // The reel is written by the same program as the mix, so under the mix's names.
+    CAutomationPackage reel;
+    NameLikeTheDesk(reel);
+    MakeReelA(reel);
+    ASSERT_EQ(reel.Save(Path("COMPOUND.aut")), 1);
+    ASSERT_EQ(reel.SaveToBlockFile(Path("BLOCKS.aut")), 1);
+
+    auto conform = [&](CAutomationPackage& mix, const std::string& reelName) {
+        NameLikeTheDesk(mix);
+        MakeThreePathMix(mix);
+        std::string edl = Path(reelName + ".edl");
+        WriteEDL(edl, {{reelName, {0, 0, 4, 0}, {0, 0, 20, 0}, {0, 0, 22, 0}}});
+        ASSERT_EQ(DoConform(&mix, edl), CONFORM_SUCCESS);
+    };
+    CAutomationPackage fromCompound, fromBlocks;
+    conform(fromCompound, "COMPOUND");
+    conform(fromBlocks, "BLOCKS");
+    ExpectSamePackage(fromCompound, fromBlocks);
+    // Paths 0 and 2 are taken; the unused group keeps the mix's records.
+    auto tagOf = [](const std::vector<uint8_t>& records, size_t size, size_t path) {
+        return records.at(path * size + 2);
+    };
+    for (size_t path : {0, 2}) {
+        EXPECT_EQ(tagOf(fromCompound.m_CtlGroups[0][0].m_Data, 124, path), kReelATag);
+        EXPECT_EQ(tagOf(fromCompound.m_RteGroups[1][6].m_Data, 20, path), kReelATag);
+        EXPECT_EQ(tagOf(fromCompound.m_CtrlParms, 124, path), kReelATag);
+        EXPECT_EQ(fromCompound.m_VectorData[2][path], kReelATag * 100 + 20 + path);
+        EXPECT_EQ(tagOf(fromCompound.m_CtlGroups[1][7].m_Data, 124, path), kMixTag);
+        EXPECT_EQ(tagOf(fromCompound.m_RteGroups[1][7].m_Data, 20, path), kMixTag);
+    }
+    EXPECT_EQ(tagOf(fromCompound.m_CtlGroups[0][0].m_Data, 124, 1), kMixTag);
+}
+
 class PackageTest : public objectkit::test::TempDirTest {
   protected:
     static void MakePackage(CAutomationPackage& p) {

@@ -22,8 +22,9 @@
 // edit applied, so a failed conform leaves the mix as it was.
 //
 // Reels: a reel name gives the source package file reel + ".aut" in the directory of the EDL
-// (or cut list) that was conformed; the reel "..." (an empty reel in the binary form) is the
-// mix itself as it was before the conform; the reels "BL", "BLK" and "BLACK" are black: no
+// (or cut list) that was conformed, read in either stored form under the names the mix gives
+// its parts, so both forms bring the same data; the reel "..." (an empty reel in the binary form)
+// is the mix itself as it was before the conform; the reels "BL", "BLK" and "BLACK" are black: no
 // source automation, so the record range is cleared (controls hold their value from before
 // it). A reel whose package cannot be loaded, or whose console layout differs from this
 // console's, fails the conform.
