@@ -268,6 +268,70 @@ TEST_F(ConformTest, SourceAndRecordTimecodesAreCountedAlikeAtEveryConsoleRate) {
     }
 }
 
+// (time, path, value, flags) of every event.
+std::vector<std::tuple<int32_t, int32_t, int, int>> FlaggedRows(const CAutomationEventArray& a) {
+    std::vector<std::tuple<int32_t, int32_t, int, int>> rows;
+    for (const auto& e : a) {
+        rows.emplace_back(e.timeStamp, e.path, e.value, e.flags);
+    }
+    return rows;
+}
+
+CAutomationEvent Flagged(CAutomationEvent e, uint8_t flags) {
+    e.flags = flags;
+    return e;
+}
+
+TEST_F(ConformTest, AnEventAtTheSourceInKeepsItsFlags) {
+    // Reel: path 1 set before the source in (frame 100), path 0 set exactly at it and once more
+    // inside the edit.
+    CAutomationEventArray reel;
+    Fill(reel, {Flagged(Ev(200, 1, kLevel, 70), 0x33), Flagged(Ev(400, 0, kLevel, 500), 0x5A),
+                Flagged(Ev(420, 0, kLevel, 510), 0x5B)});
+    ASSERT_EQ(reel.Save(Path("REELA.aut")), 1);
+    std::string edl = Path("cut.edl");
+    WriteEDL(edl, {{"REELA", {0, 0, 4, 0}, {0, 0, 20, 0}, {0, 0, 22, 0}}});
+    using Flags = std::vector<std::tuple<int32_t, int32_t, int, int>>;
+
+    // Path 1's state at the record in is generated (flags 0): the event that set it lies
+    // before the edit and is not moved.
+    CAutomationPackage mix;
+    Fill(mix, {Ev(0, 0, kLevel, 100), Ev(0, 1, kLevel, 100)});
+    ASSERT_EQ(DoConform(&mix, edl), CONFORM_SUCCESS);
+    EXPECT_EQ(FlaggedRows(mix), (Flags{{0, 0, 100, 0},
+                                       {0, 1, 100, 0},
+                                       {2000, 0, 500, 0x5A},
+                                       {2000, 1, 70, 0},
+                                       {2020, 0, 510, 0x5B},
+                                       {2200, 0, 100, 0},
+                                       {2200, 1, 100, 0}}));
+
+    // The mix already holds the event's value: the event still arrives.
+    Fill(mix, {Ev(0, 0, kLevel, 500), Ev(0, 1, kLevel, 70)});
+    ASSERT_EQ(DoConform(&mix, edl), CONFORM_SUCCESS);
+    EXPECT_EQ(FlaggedRows(mix), (Flags{{0, 0, 500, 0},
+                                       {0, 1, 70, 0},
+                                       {2000, 0, 500, 0x5A},
+                                       {2020, 0, 510, 0x5B},
+                                       {2200, 0, 500, 0}}));
+
+    // A mix without automation takes the reel's window as it is.
+    mix.RemoveAll();
+    ASSERT_EQ(DoConform(&mix, edl), CONFORM_SUCCESS);
+    EXPECT_EQ(FlaggedRows(mix),
+              (Flags{{2000, 0, 500, 0x5A}, {2000, 1, 70, 0}, {2020, 0, 510, 0x5B}}));
+
+    // Copying a section of the mix that starts on one of its events.
+    Fill(mix, {Ev(0, 0, kLevel, 100), Flagged(Ev(400, 0, kLevel, 500), 0x5A)});
+    CSourceDestItem source, destination;
+    source.m_In = 100;
+    source.m_Out = 150;
+    destination.m_In = 500;
+    destination.m_Out = 550;
+    ASSERT_EQ(CopyConformLogicStyle(&mix, &source, &destination), CONFORM_SUCCESS);
+    EXPECT_EQ(FlaggedRows(mix), (Flags{{0, 0, 100, 0}, {400, 0, 500, 0x5A}, {2000, 0, 500, 0x5A}}));
+}
+
 TEST_F(ConformTest, CopyMoveAndDeleteWorkOnTheMixItself) {
     auto mixWithMoves = [](CAutomationPackage& mix) {
         Fill(mix, {Ev(0, 0, kLevel, 100), Ev(400, 0, kLevel, 500), Ev(600, 0, kLevel, 600),

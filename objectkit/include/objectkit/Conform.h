@@ -6,7 +6,10 @@
 //   - the reel's automation inside the source range is moved to the record range (quarter
 //     frames: four per frame);
 //   - at the record in point every control the source had set takes the value it had at the
-//     source in point, so the cut starts from the source's state and not from a jump;
+//     source in point, so the cut starts from the source's state and not from a jump; the
+//     source's events exactly at its in point arrive there as they are, flags included, and
+//     the controls set only before it get generated events with flags 0 (the events that set
+//     them lie outside the edit and are not moved);
 //   - the mix's own events inside the record range are replaced; one quarter frame after the
 //     range each control returns to the value the mix has there, so what follows the edit
 //     plays on as before;
