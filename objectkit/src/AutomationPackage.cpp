@@ -90,34 +90,50 @@ CAutomationPackage::CAutomationPackage() {
 
 CAutomationPackage::~CAutomationPackage() = default;
 
+void CAutomationPackage::UseNamesOf(const CAutomationPackage& owner) {
+    if (this == &owner) {
+        return;
+    }
+    std::scoped_lock both(lock_, owner.lock_);
+    for (int s = 0; s < kSetCount; ++s) {
+        for (int g = 0; g < kGroupCount; ++g) {
+            m_CtlGroups[s][g].m_Name = owner.m_CtlGroups[s][g].m_Name;
+            m_RteGroups[s][g].m_Name = owner.m_RteGroups[s][g].m_Name;
+        }
+    }
+    m_CtrlParmsPrefix = owner.m_CtrlParmsPrefix;
+    m_RteParmsPrefix = owner.m_RteParmsPrefix;
+    m_PathMapPrefix = owner.m_PathMapPrefix;
+    for (int i = 0; i < 3; ++i) {
+        m_VectorDataPrefix[i] = owner.m_VectorDataPrefix[i];
+    }
+    m_LinkMapPrefix = owner.m_LinkMapPrefix;
+    m_GangMapPrefix = owner.m_GangMapPrefix;
+}
+
 void CAutomationPackage::CopyContent(const CAutomationPackage& other) {
     if (this == &other) {
         return;
     }
     std::scoped_lock both(lock_, other.lock_);
+    UseNamesOf(other);
     Copy(other);
     m_FileName = other.m_FileName;
     m_AutomationSize = other.m_AutomationSize;
     for (int s = 0; s < kSetCount; ++s) {
         for (int g = 0; g < kGroupCount; ++g) {
-            m_CtlGroups[s][g] = other.m_CtlGroups[s][g];
-            m_RteGroups[s][g] = other.m_RteGroups[s][g];
+            m_CtlGroups[s][g].m_Data = other.m_CtlGroups[s][g].m_Data;
+            m_RteGroups[s][g].m_Data = other.m_RteGroups[s][g].m_Data;
         }
     }
     m_CtrlParms = other.m_CtrlParms;
-    m_CtrlParmsPrefix = other.m_CtrlParmsPrefix;
     m_RteParms = other.m_RteParms;
-    m_RteParmsPrefix = other.m_RteParmsPrefix;
     m_PathMap = other.m_PathMap;
-    m_PathMapPrefix = other.m_PathMapPrefix;
     for (int i = 0; i < 3; ++i) {
         m_VectorData[i] = other.m_VectorData[i];
-        m_VectorDataPrefix[i] = other.m_VectorDataPrefix[i];
     }
     m_LinkMap = other.m_LinkMap;
-    m_LinkMapPrefix = other.m_LinkMapPrefix;
     m_GangMap = other.m_GangMap;
-    m_GangMapPrefix = other.m_GangMapPrefix;
     m_CutAB = other.m_CutAB;
     m_nFrameRate = other.m_nFrameRate;
     m_nConsoleType = other.m_nConsoleType;

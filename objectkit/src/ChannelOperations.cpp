@@ -70,6 +70,27 @@ Window ResolveWindow(const CEventFilter& selection, const CAutomationEventArray&
     return w;
 }
 
+// Opens a moved window: at `destination` the admitted controls of `out` take the values that
+// `source` holds at `start`. Events exactly at `start` are moved as they are, flags and all,
+// like every later event of the window; a control set only before `start` gets a generated
+// event instead, which carries flags 0 because it stands for no event of the window (the
+// events that set that value lie before it and are not moved). Leaves `source` played to
+// `start`.
+void OpenWindow(Replayer& out, Replayer& source, int64_t start, int64_t destination) {
+    source.PlayTo(ClampTime(start - 1));
+    int first = source.LastIndex() + 1;
+    source.PlayTo(ClampTime(start));
+    // A replayer starts at time -1, so a window from time 0 or earlier also plays the events
+    // before it here: they count for the state only.
+    const CAutomationEventArray& events = source.Array();
+    while (first <= source.LastIndex() && events[first].timeStamp < start) {
+        ++first;
+    }
+    out.SetTime(ClampTime(destination));
+    out.CopyRange(source, first, source.LastIndex(), destination - start);
+    out.TransferFrom(source);  // the moved events are in `out`'s table: no event twice
+}
+
 // Replaces the selected controls of `target` over [destination, destination + end - start]
 // with the automation of `source` over [start, end]. See CopyChannelData in the header.
 void ReplaceSpan(CAutomationEventArray& target, CAutomationEventArray& source,
@@ -92,11 +113,9 @@ void ReplaceSpan(CAutomationEventArray& target, CAutomationEventArray& source,
     const int targetBeforeSpan = t.LastIndex();
 
     // At the span's start the selected controls take the source's values at its window start.
-    s.PlayTo(ClampTime(window.start));
-    const int sourceAtStart = s.LastIndex();
-    out.SetTime(ClampTime(destination));
     out.SetMode(ReplayMode::SelectedOnly);
-    out.TransferFrom(s);
+    OpenWindow(out, s, window.start, destination);
+    const int sourceAtStart = s.LastIndex();
 
     // The source's changes inside the window, moved to the span.
     s.PlayTo(ClampTime(window.end));
@@ -227,10 +246,8 @@ void CAutomationEventArray::IsolateChannelData(int routeModuleBase, const CPathM
     Replayer s(*this, context, true);
     Replayer d(output, context, false);
     d.SetMode(ReplayMode::SelectedOnly);
-    s.PlayTo(ClampTime(window.start));
+    OpenWindow(d, s, window.start, destination);
     const int startIndex = s.LastIndex();
-    d.SetTime(ClampTime(destination));
-    d.TransferFrom(s);
     s.PlayTo(ClampTime(window.end));
     d.CopyRange(s, startIndex + 1, s.LastIndex(), destination - window.start);
 

@@ -110,19 +110,23 @@ std::vector<int32_t> PathsTakenFrom(const CAutomationEventArray& source, int64_t
 // The package's arrays that hold one record per path (record p belongs to path p), in a fixed
 // order, each with its record size in elements. The path map, the link and gang maps, the
 // automation size list and the cut A/B list describe the console or tie paths to each other;
-// they are not per-path records.
+// they are not per-path records. `used` is false for a group array without a name: the
+// compound form neither stores nor loads such a group, so an edit brings no data into it from
+// either stored form.
 template <class Package, class Visit>
 void ForEachPathArray(Package& package, Visit&& visit) {
     for (int s = 0; s < CAutomationPackage::kSetCount; ++s) {
         for (int g = 0; g < CAutomationPackage::kGroupCount; ++g) {
-            visit(package.m_CtlGroups[s][g].m_Data, CAutomationPackage::kControlRecordSize);
-            visit(package.m_RteGroups[s][g].m_Data, CAutomationPackage::kRouteRecordSize);
+            auto& control = package.m_CtlGroups[s][g];
+            auto& route = package.m_RteGroups[s][g];
+            visit(control.m_Data, CAutomationPackage::kControlRecordSize, !control.m_Name.empty());
+            visit(route.m_Data, CAutomationPackage::kRouteRecordSize, !route.m_Name.empty());
         }
     }
-    visit(package.m_CtrlParms, CAutomationPackage::kControlRecordSize);
-    visit(package.m_RteParms, CAutomationPackage::kRouteRecordSize);
+    visit(package.m_CtrlParms, CAutomationPackage::kControlRecordSize, true);
+    visit(package.m_RteParms, CAutomationPackage::kRouteRecordSize, true);
     for (auto& vector : package.m_VectorData) {
-        visit(vector, size_t{1});
+        visit(vector, size_t{1}, true);
     }
 }
 
@@ -156,7 +160,7 @@ void CarryRecords(std::vector<T>& to, const std::vector<T>& from, size_t record,
 class PathData {
   public:
     explicit PathData(const CAutomationPackage& package) {
-        ForEachPathArray(package, [&](const auto& array, size_t) {
+        ForEachPathArray(package, [&](const auto& array, size_t, bool) {
             using T = typename std::decay_t<decltype(array)>::value_type;
             Arrays<T>().push_back(array);
         });
@@ -168,15 +172,18 @@ class PathData {
             return;
         }
         Cursor cursor;
-        ForEachPathArray(source, [&](const auto& array, size_t record) {
+        ForEachPathArray(source, [&](const auto& array, size_t record, bool used) {
             using T = typename std::decay_t<decltype(array)>::value_type;
-            CarryRecords(Arrays<T>()[cursor.Next<T>()], array, record, paths);
+            auto& to = Arrays<T>()[cursor.Next<T>()];
+            if (used) {
+                CarryRecords(to, array, record, paths);
+            }
         });
     }
 
     void StoreInto(CAutomationPackage& package) {
         Cursor cursor;
-        ForEachPathArray(package, [&](auto& array, size_t) {
+        ForEachPathArray(package, [&](auto& array, size_t, bool) {
             using T = typename std::decay_t<decltype(array)>::value_type;
             array = std::move(Arrays<T>()[cursor.Next<T>()]);
         });
@@ -321,7 +328,10 @@ enConformStatus RunConformEngine(CAutomationPackage& package, const std::string&
             if (reel.find('/') != std::string::npos || reel == "." || reel == "..") {
                 continue;
             }
+            // The reel was written by the mix's program: its compound form names its parts
+            // as the mix does (the block form needs no names).
             auto source = std::make_unique<CAutomationPackage>();
+            source->UseNamesOf(package);
             if (source->Load(sourceDirectory + "/" + reel + ".aut")) {
                 package.m_SourcePackages[i] = std::move(source);
             }
@@ -429,10 +439,11 @@ enConformStatus DoConform(CAutomationPackage* package, std::string& edlFile) {
         event.m_EditType = e.m_nRawType == CUT_KEY         ? EDL_EDIT_KEY
                            : kind == CEDLItem::SecondGroup ? EDL_EDIT_DISSOLVE
                                                            : EDL_EDIT_CUT;
-        const int64_t sourceIn =
-            e.m_bHasSource ? objectkit::TimecodeToFrames(e.m_SourceIn, temp.Rate()) : e.m_nStart;
+        // Frames from here on: the temporary EDL writes and reads them back at the console's
+        // rate, so source and record stay on the count the cut list used for both.
+        const int64_t sourceIn = e.m_bHasSource ? e.m_nSourceIn : e.m_nStart;
         if (sourceIn < 0) {
-            continue;
+            continue;  // a source word that was no timecode
         }
         temp.Add(event, sourceIn, e.m_nLength, e.m_nStart);
     }

@@ -164,7 +164,7 @@ bool ReadTextCutList(const std::string& fileName, CutListMode mode,
         entry.m_nLength = objectkit::WrapFrames(int64_t{end} - start, rate);
         entry.m_Reel = e.event.m_Reel;
         entry.m_Event = e.event;
-        entry.m_SourceIn = e.sourceIn;
+        entry.m_nSourceIn = objectkit::TimecodeToFrames(e.sourceIn, rate);
         entry.m_bHasSource = true;
         switch (e.event.m_EditType) {
             case EDL_EDIT_DISSOLVE:

@@ -155,6 +155,41 @@ TEST_F(ChannelOperations, CopyOfEveryPathMovesTheWindowInTime) {
                             Row{40, 1, 14, 2, 0}, Row{41, 1, 14, 2, 1}));
 }
 
+TEST_F(ChannelOperations, AnEventAtTheWindowStartMovesWithItsFlags) {
+    // Path 1's level is set before the window (flags 0x33), its mute before it (0x11) and
+    // exactly at its start (0x22).
+    auto make = [] {
+        CAutomationEventArray a = Arr({Ev(0, 1, 14, 2, 1, 0x11), Ev(0, 1, 14, 0, 7, 0x33),
+                                       Ev(10, 1, 14, 2, 0, 0x22), Ev(12, 1, 14, 2, 1, 0x44)});
+        SelectMute(a, {}, 10, 15, 50);
+        a.ChannelSelection().allowedControls.clear();
+        return a;
+    };
+    using Flags = std::vector<std::tuple<int, int, int, int, int>>;
+    auto flags = [](const CAutomationEventArray& a) {
+        Flags rows;
+        for (const auto& e : a) {
+            rows.emplace_back(e.timeStamp, e.path, e.control, e.value, e.flags);
+        }
+        return rows;
+    };
+    // The level opens the window with a generated event (flags 0), phase-aligned as a
+    // continuous control (phase 1: path 1 on 2 modulo 4, path 3 on 0).
+    CAutomationEventArray isolated = make();
+    isolated.IsolateChannelData(kRouteBase, CPathMap{});
+    EXPECT_EQ(flags(isolated), (Flags{{50, 1, 2, 0, 0x22}, {50, 1, 0, 7, 0}, {52, 1, 2, 1, 0x44}}));
+
+    CAutomationEventArray copied = make();
+    copied.CopyChannelData(1, 3, TimeWindow, TimeWindow, kRouteBase, CPathMap{});
+    EXPECT_EQ(flags(copied), (Flags{{0, 1, 2, 1, 0x11},
+                                    {0, 1, 0, 7, 0x33},
+                                    {10, 1, 2, 0, 0x22},
+                                    {12, 1, 2, 1, 0x44},
+                                    {50, 3, 2, 0, 0x22},
+                                    {52, 3, 0, 7, 0},
+                                    {52, 3, 2, 1, 0x44}}));
+}
+
 TEST_F(ChannelOperations, CopyToTheEndRunsToTheEndOfTheWholeMix) {
     // Path 1 stops changing at 10, the mix goes on to 100: a copy "to the end" covers the
     // destination up to the mix's end, not only up to the source path's last change.
@@ -179,11 +214,12 @@ TEST_F(ChannelOperations, MergeTakesTheOtherMixAndHonoursItsOptions) {
     };
     CAutomationEventArray kept = target();
     kept.MergeChannelData(other, 5, 1, TimeWindow, TimeWindow, kRouteBase, CPathMap{}, 0, 1, 1, 0);
-    // The other mix is 0 at its window start, as this one is at 10: no event there; its
-    // change at 8 lands at 18, and at 21 this mix's own value (0) comes back.
+    // The other mix's event at its window start moves to 10 as it is, though this mix holds
+    // its value there already; its change at 8 lands at 18, and at 21 this mix's own value
+    // (0) comes back.
     EXPECT_THAT(Rows(kept),
-                ElementsAre(Row{0, 1, 14, 2, 1}, Row{3, 1, 14, 2, 0}, Row{18, 1, 14, 2, 1},
-                            Row{21, 1, 14, 2, 0}, Row{30, 1, 14, 2, 1}));
+                ElementsAre(Row{0, 1, 14, 2, 1}, Row{3, 1, 14, 2, 0}, Row{10, 1, 14, 2, 0},
+                            Row{18, 1, 14, 2, 1}, Row{21, 1, 14, 2, 0}, Row{30, 1, 14, 2, 1}));
 
     CAutomationEventArray only = target();
     only.MergeChannelData(other, 5, 1, TimeWindow, TimeWindow, kRouteBase, CPathMap{}, 2, 0, 0, 0);

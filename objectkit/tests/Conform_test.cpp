@@ -220,6 +220,118 @@ TEST_F(ConformTest, CutListsAndTextFilesGoThroughTheTemporaryEDL) {
     EXPECT_EQ(DoConform(&mix, empty), CONFORM_READ_FAILED);
 }
 
+TEST_F(ConformTest, SourceAndRecordTimecodesAreCountedAlikeAtEveryConsoleRate) {
+    // One text EDL written drop-frame; per console rate the frames of its source label
+    // 10:00:00;00 and record label 01:00:00;00 as both must be counted. At 29.97 (drop frame
+    // or not) a ";" EDL counts drop-frame: the reel's value there is 111, while the same label
+    // counted non-drop lands 1,080 frames later, where the reel holds 222. At 30 the label is
+    // counted non-drop; the drop-frame count of it holds 222. 24 and 25 have one count only.
+    struct RateCase {
+        uint32_t rateCode;  // "VantorTimcodeRate"
+        int32_t source;     // frames
+        int32_t otherCount;
+        int32_t record;
+    };
+    const RateCase cases[] = {{0, 864000, -1, 86400},
+                              {1, 900000, -1, 90000},
+                              {2, 1078920, 1080000, 107892},
+                              {3, 1078920, 1080000, 107892},
+                              {4, 1080000, 1078920, 108000}};
+    std::string edl = Path("cut.txt");
+    WriteText(edl, "001  R1  V  C  10:00:00;00 10:00:00;10 01:00:00;00 01:00:00;10\n");
+    for (const RateCase& c : cases) {
+        SCOPED_TRACE(c.rateCode);
+        ASSERT_TRUE(SetMachineDword("Software\\KESTANE\\Kestane Vantor\\Timecode",
+                                    "VantorTimcodeRate", c.rateCode));
+        // 111 at the source label, 333 five frames into the edit, 222 at the other count.
+        std::vector<CAutomationEvent> events = {Ev(c.source * 4, 0, kLevel, 111),
+                                                Ev((c.source + 5) * 4, 0, kLevel, 333)};
+        if (c.otherCount >= 0) {
+            events.push_back(Ev(c.otherCount * 4, 0, kLevel, 222));
+        }
+        std::sort(events.begin(), events.end(),
+                  [](const auto& a, const auto& b) { return a.timeStamp < b.timeStamp; });
+        CAutomationEventArray reel;
+        for (const auto& e : events) {
+            reel.Add(e);
+        }
+        ASSERT_EQ(reel.Save(Path("R1.aut")), 1);
+
+        CAutomationPackage mix;
+        Fill(mix, {Ev(0, 0, kLevel, 50)});
+        ASSERT_EQ(DoConform(&mix, edl), CONFORM_SUCCESS);
+        const int32_t at = c.record * 4;
+        EXPECT_EQ(Rows(mix), (std::vector<Row>{{0, 0, kFader, kLevel, 50},
+                                               {at, 0, kFader, kLevel, 111},
+                                               {at + 20, 0, kFader, kLevel, 333},
+                                               {at + 40, 0, kFader, kLevel, 50}}));
+    }
+}
+
+// (time, path, value, flags) of every event.
+std::vector<std::tuple<int32_t, int32_t, int, int>> FlaggedRows(const CAutomationEventArray& a) {
+    std::vector<std::tuple<int32_t, int32_t, int, int>> rows;
+    for (const auto& e : a) {
+        rows.emplace_back(e.timeStamp, e.path, e.value, e.flags);
+    }
+    return rows;
+}
+
+CAutomationEvent Flagged(CAutomationEvent e, uint8_t flags) {
+    e.flags = flags;
+    return e;
+}
+
+TEST_F(ConformTest, AnEventAtTheSourceInKeepsItsFlags) {
+    // Reel: path 1 set before the source in (frame 100), path 0 set exactly at it and once more
+    // inside the edit.
+    CAutomationEventArray reel;
+    Fill(reel, {Flagged(Ev(200, 1, kLevel, 70), 0x33), Flagged(Ev(400, 0, kLevel, 500), 0x5A),
+                Flagged(Ev(420, 0, kLevel, 510), 0x5B)});
+    ASSERT_EQ(reel.Save(Path("REELA.aut")), 1);
+    std::string edl = Path("cut.edl");
+    WriteEDL(edl, {{"REELA", {0, 0, 4, 0}, {0, 0, 20, 0}, {0, 0, 22, 0}}});
+    using Flags = std::vector<std::tuple<int32_t, int32_t, int, int>>;
+
+    // Path 1's state at the record in is generated (flags 0): the event that set it lies
+    // before the edit and is not moved.
+    CAutomationPackage mix;
+    Fill(mix, {Ev(0, 0, kLevel, 100), Ev(0, 1, kLevel, 100)});
+    ASSERT_EQ(DoConform(&mix, edl), CONFORM_SUCCESS);
+    EXPECT_EQ(FlaggedRows(mix), (Flags{{0, 0, 100, 0},
+                                       {0, 1, 100, 0},
+                                       {2000, 0, 500, 0x5A},
+                                       {2000, 1, 70, 0},
+                                       {2020, 0, 510, 0x5B},
+                                       {2200, 0, 100, 0},
+                                       {2200, 1, 100, 0}}));
+
+    // The mix already holds the event's value: the event still arrives.
+    Fill(mix, {Ev(0, 0, kLevel, 500), Ev(0, 1, kLevel, 70)});
+    ASSERT_EQ(DoConform(&mix, edl), CONFORM_SUCCESS);
+    EXPECT_EQ(FlaggedRows(mix), (Flags{{0, 0, 500, 0},
+                                       {0, 1, 70, 0},
+                                       {2000, 0, 500, 0x5A},
+                                       {2020, 0, 510, 0x5B},
+                                       {2200, 0, 500, 0}}));
+
+    // A mix without automation takes the reel's window as it is.
+    mix.RemoveAll();
+    ASSERT_EQ(DoConform(&mix, edl), CONFORM_SUCCESS);
+    EXPECT_EQ(FlaggedRows(mix),
+              (Flags{{2000, 0, 500, 0x5A}, {2000, 1, 70, 0}, {2020, 0, 510, 0x5B}}));
+
+    // Copying a section of the mix that starts on one of its events.
+    Fill(mix, {Ev(0, 0, kLevel, 100), Flagged(Ev(400, 0, kLevel, 500), 0x5A)});
+    CSourceDestItem source, destination;
+    source.m_In = 100;
+    source.m_Out = 150;
+    destination.m_In = 500;
+    destination.m_Out = 550;
+    ASSERT_EQ(CopyConformLogicStyle(&mix, &source, &destination), CONFORM_SUCCESS);
+    EXPECT_EQ(FlaggedRows(mix), (Flags{{0, 0, 100, 0}, {400, 0, 500, 0x5A}, {2000, 0, 500, 0x5A}}));
+}
+
 TEST_F(ConformTest, CopyMoveAndDeleteWorkOnTheMixItself) {
     auto mixWithMoves = [](CAutomationPackage& mix) {
         Fill(mix, {Ev(0, 0, kLevel, 100), Ev(400, 0, kLevel, 500), Ev(600, 0, kLevel, 600),
@@ -530,6 +642,83 @@ TEST_F(ConformTest, TheLastEditOfAPathGivesItsDataAndFailuresKeepTheMixData) {
     ExpectSharedParts(mix, kMixTag, 3);
 }
 
+// Every part that the stored forms carry is equal in the two packages.
+void ExpectSamePackage(const CAutomationPackage& a, const CAutomationPackage& b) {
+    EXPECT_EQ(Rows(a), Rows(b));
+    EXPECT_TRUE(std::equal(a.begin(), a.end(), b.begin(), b.end()));  // flags and old values too
+    EXPECT_EQ(a.m_AutomationSize, b.m_AutomationSize);
+    for (int s = 0; s < 2; ++s) {
+        for (int g = 0; g < 8; ++g) {
+            EXPECT_EQ(a.m_CtlGroups[s][g], b.m_CtlGroups[s][g]) << s << g;
+            EXPECT_EQ(a.m_RteGroups[s][g], b.m_RteGroups[s][g]) << s << g;
+        }
+    }
+    EXPECT_EQ(a.m_CtrlParms, b.m_CtrlParms);
+    EXPECT_EQ(a.m_RteParms, b.m_RteParms);
+    EXPECT_EQ(a.m_PathMap.values, b.m_PathMap.values);
+    for (int v = 0; v < 3; ++v) {
+        EXPECT_EQ(a.m_VectorData[v], b.m_VectorData[v]) << v;
+    }
+    EXPECT_EQ(a.m_LinkMap, b.m_LinkMap);
+    EXPECT_EQ(a.m_GangMap, b.m_GangMap);
+    EXPECT_EQ(a.m_CutAB, b.m_CutAB);
+    EXPECT_EQ(a.m_nFrameRate, b.m_nFrameRate);
+    EXPECT_EQ(a.m_nConsoleType, b.m_nConsoleType);
+    EXPECT_EQ(a.m_nMixPass[0], b.m_nMixPass[0]);
+    EXPECT_EQ(a.m_nMixPass[1], b.m_nMixPass[1]);
+}
+
+// A console program that names its parameter groups and prefixes its other parts its own way,
+// and leaves the last group of the second set unused (without a name).
+void NameLikeTheDesk(CAutomationPackage& p) {
+    for (int g = 0; g < CAutomationPackage::kGroupCount; ++g) {
+        const std::string n = std::to_string(g + 1);
+        p.m_CtlGroups[0][g].m_Name = p.m_RteGroups[0][g].m_Name = "Desk" + n;
+        p.m_CtlGroups[1][g].m_Name = p.m_RteGroups[1][g].m_Name = "DeskB" + n;
+    }
+    p.m_CtlGroups[1][7].m_Name.clear();
+    p.m_RteGroups[1][7].m_Name.clear();
+    p.m_CtrlParmsPrefix = p.m_RteParmsPrefix = p.m_PathMapPrefix = p.m_LinkMapPrefix =
+        p.m_GangMapPrefix = "Desk";
+    for (int i = 0; i < 3; ++i) {
+        p.m_VectorDataPrefix[i] = "Desk" + std::to_string(i + 1);
+    }
+}
+
+TEST_F(ConformTest, CompoundAndBlockReelsOfOneContentGiveTheSamePackage) {
+    // The reel is written by the same program as the mix, so under the mix's names.
+    CAutomationPackage reel;
+    NameLikeTheDesk(reel);
+    MakeReelA(reel);
+    ASSERT_EQ(reel.Save(Path("COMPOUND.aut")), 1);
+    ASSERT_EQ(reel.SaveToBlockFile(Path("BLOCKS.aut")), 1);
+
+    auto conform = [&](CAutomationPackage& mix, const std::string& reelName) {
+        NameLikeTheDesk(mix);
+        MakeThreePathMix(mix);
+        std::string edl = Path(reelName + ".edl");
+        WriteEDL(edl, {{reelName, {0, 0, 4, 0}, {0, 0, 20, 0}, {0, 0, 22, 0}}});
+        ASSERT_EQ(DoConform(&mix, edl), CONFORM_SUCCESS);
+    };
+    CAutomationPackage fromCompound, fromBlocks;
+    conform(fromCompound, "COMPOUND");
+    conform(fromBlocks, "BLOCKS");
+    ExpectSamePackage(fromCompound, fromBlocks);
+    // Paths 0 and 2 are taken; the unused group keeps the mix's records.
+    auto tagOf = [](const std::vector<uint8_t>& records, size_t size, size_t path) {
+        return records.at(path * size + 2);
+    };
+    for (size_t path : {0, 2}) {
+        EXPECT_EQ(tagOf(fromCompound.m_CtlGroups[0][0].m_Data, 124, path), kReelATag);
+        EXPECT_EQ(tagOf(fromCompound.m_RteGroups[1][6].m_Data, 20, path), kReelATag);
+        EXPECT_EQ(tagOf(fromCompound.m_CtrlParms, 124, path), kReelATag);
+        EXPECT_EQ(fromCompound.m_VectorData[2][path], kReelATag * 100 + 20 + path);
+        EXPECT_EQ(tagOf(fromCompound.m_CtlGroups[1][7].m_Data, 124, path), kMixTag);
+        EXPECT_EQ(tagOf(fromCompound.m_RteGroups[1][7].m_Data, 20, path), kMixTag);
+    }
+    EXPECT_EQ(tagOf(fromCompound.m_CtlGroups[0][0].m_Data, 124, 1), kMixTag);
+}
+
 class PackageTest : public objectkit::test::TempDirTest {
   protected:
     static void MakePackage(CAutomationPackage& p) {
@@ -553,28 +742,6 @@ class PackageTest : public objectkit::test::TempDirTest {
         p.m_nMixPass[0] = 4;
         p.m_nMixPass[1] = 2;
     }
-    static void ExpectSame(const CAutomationPackage& a, const CAutomationPackage& b) {
-        EXPECT_EQ(Rows(a), Rows(b));
-        EXPECT_EQ(a[1], b[1]);
-        EXPECT_EQ(a.m_AutomationSize, b.m_AutomationSize);
-        for (int s = 0; s < 2; ++s) {
-            for (int g = 0; g < 8; ++g) {
-                EXPECT_EQ(a.m_CtlGroups[s][g], b.m_CtlGroups[s][g]) << s << g;
-                EXPECT_EQ(a.m_RteGroups[s][g], b.m_RteGroups[s][g]) << s << g;
-            }
-        }
-        EXPECT_EQ(a.m_CtrlParms, b.m_CtrlParms);
-        EXPECT_EQ(a.m_RteParms, b.m_RteParms);
-        EXPECT_EQ(a.m_PathMap.values, b.m_PathMap.values);
-        EXPECT_EQ(a.m_VectorData[2], b.m_VectorData[2]);
-        EXPECT_EQ(a.m_LinkMap, b.m_LinkMap);
-        EXPECT_EQ(a.m_GangMap, b.m_GangMap);
-        EXPECT_EQ(a.m_CutAB, b.m_CutAB);
-        EXPECT_EQ(a.m_nFrameRate, b.m_nFrameRate);
-        EXPECT_EQ(a.m_nConsoleType, b.m_nConsoleType);
-        EXPECT_EQ(a.m_nMixPass[0], b.m_nMixPass[0]);
-        EXPECT_EQ(a.m_nMixPass[1], b.m_nMixPass[1]);
-    }
 };
 
 TEST_F(PackageTest, BothStoredFormsCarryEveryPart) {
@@ -585,7 +752,7 @@ TEST_F(PackageTest, BothStoredFormsCarryEveryPart) {
     for (const char* name : {"mix.aut", "mix.atx"}) {
         CAutomationPackage q;
         ASSERT_EQ(q.Load(Path(name)), 1) << name;
-        ExpectSame(p, q);
+        ExpectSamePackage(p, q);
         EXPECT_EQ(q.PathCount(), 256);
         EXPECT_EQ(q.m_FileName, Path(name));
     }

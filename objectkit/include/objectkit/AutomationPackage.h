@@ -61,6 +61,10 @@ class CAutomationPackage : public CAutomationEventArray {
     // Every part, events included, as the stored forms carry them (not the lock, the EDL
     // items or the source packages).
     void CopyContent(const CAutomationPackage& other);
+    // Takes the names under which `owner` stores its parts: the group names and the prefixes
+    // of the other parts. The compound form finds its streams by these names, so a package
+    // of the owner's is read with them.
+    void UseNamesOf(const CAutomationPackage& owner);
 
     // The compound-file form; the file's other streams are kept. 1 on success, 0 on failure.
     int Save(const std::string& file);

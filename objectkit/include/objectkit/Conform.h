@@ -6,7 +6,10 @@
 //   - the reel's automation inside the source range is moved to the record range (quarter
 //     frames: four per frame);
 //   - at the record in point every control the source had set takes the value it had at the
-//     source in point, so the cut starts from the source's state and not from a jump;
+//     source in point, so the cut starts from the source's state and not from a jump; the
+//     source's events exactly at its in point arrive there as they are, flags included, and
+//     the controls set only before it get generated events with flags 0 (the events that set
+//     them lie outside the edit and are not moved);
 //   - the mix's own events inside the record range are replaced; one quarter frame after the
 //     range each control returns to the value the mix has there, so what follows the edit
 //     plays on as before;
@@ -22,8 +25,9 @@
 // edit applied, so a failed conform leaves the mix as it was.
 //
 // Reels: a reel name gives the source package file reel + ".aut" in the directory of the EDL
-// (or cut list) that was conformed; the reel "..." (an empty reel in the binary form) is the
-// mix itself as it was before the conform; the reels "BL", "BLK" and "BLACK" are black: no
+// (or cut list) that was conformed, read in either stored form under the names the mix gives
+// its parts, so both forms bring the same data; the reel "..." (an empty reel in the binary form)
+// is the mix itself as it was before the conform; the reels "BL", "BLK" and "BLACK" are black: no
 // source automation, so the record range is cleared (controls hold their value from before
 // it). A reel whose package cannot be loaded, or whose console layout differs from this
 // console's, fails the conform.

@@ -205,9 +205,11 @@ struct CCutListEntry {
     int32_t m_nLength = 0;  // frames
     int32_t m_nLink = 0;    // 1-based number of the entry this one refers to, 0 = none
     std::string m_Reel;
-    CEDLEvent m_Event;          // the EDL event behind the entry (text EDLs)
-    CTimecode m_SourceIn;       // source position of the entry (text EDLs)
-    bool m_bHasSource = false;  // m_SourceIn was read (text EDLs); else the source is the start
+    CEDLEvent m_Event;  // the EDL event behind the entry (text EDLs)
+    // Source in of the entry (text EDLs), in frames counted exactly as m_nStart is, so that a
+    // drop-frame EDL places both on the same count; -1 when its word was no timecode.
+    int32_t m_nSourceIn = -1;
+    bool m_bHasSource = false;  // m_nSourceIn was read (text EDLs); else the source is the start
 };
 
 // The binary cut-list file: "KTL_CUTLIST_FILE", two header values (format version 1, rate
