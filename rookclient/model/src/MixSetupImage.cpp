@@ -346,9 +346,16 @@ bool MixSetupImage::RemoveType(int type, int index) {
 // ---- per-path attributes
 
 namespace {
-template <typename Field>
-int Read(const Field* path, auto member) {
+template <typename Path>
+int Read(const Path* path, auto member) {
     return path ? static_cast<int>(path->*member) : 0;
+}
+// Stores a value into a field of a path that exists, narrowed to the field's width.
+template <typename Path, typename Field>
+void Write(Path* path, Field Path::*member, int value) {
+    if (path) {
+        path->*member = static_cast<Field>(value);
+    }
 }
 }  // namespace
 
@@ -356,41 +363,31 @@ int MixSetupImage::GetPriority(int path) const {
     return Read(At(path), &MixPath::priority);
 }
 void MixSetupImage::SetPriority(int path, int value) {
-    if (MixPath* p = At(path)) {
-        p->priority = static_cast<uint8_t>(value);
-    }
+    Write(At(path), &MixPath::priority, value);
 }
 int MixSetupImage::GetSoloInhibit(int path) const {
     return Read(At(path), &MixPath::soloInhibit);
 }
 void MixSetupImage::SetSoloInhibit(int path, int value) {
-    if (MixPath* p = At(path)) {
-        p->soloInhibit = static_cast<uint8_t>(value);
-    }
+    Write(At(path), &MixPath::soloInhibit, value);
 }
 int MixSetupImage::GetDisabled(int path) const {
     return Read(At(path), &MixPath::disabled);
 }
 void MixSetupImage::SetDisabled(int path, int value) {
-    if (MixPath* p = At(path)) {
-        p->disabled = static_cast<uint8_t>(value);
-    }
+    Write(At(path), &MixPath::disabled, value);
 }
 int MixSetupImage::GetAutomated(int path) const {
     return Read(At(path), &MixPath::automated);
 }
 void MixSetupImage::SetAutomated(int path, int value) {
-    if (MixPath* p = At(path)) {
-        p->automated = static_cast<uint8_t>(value);
-    }
+    Write(At(path), &MixPath::automated, value);
 }
 int MixSetupImage::GetSurroundDesignator(int path) const {
     return Read(At(path), &MixPath::word);
 }
 void MixSetupImage::SetSurroundDesignator(int path, int value) {
-    if (MixPath* p = At(path)) {
-        p->word = static_cast<uint16_t>(value);
-    }
+    Write(At(path), &MixPath::word, value);
 }
 int32_t MixSetupImage::GetPathValue(int path) const {
     return Read(At(path), &MixPath::value);
