@@ -308,9 +308,21 @@ bool MixSetupImage::Reshape(int type, int at, int delta) {
         paths_.resize(kBlockPaths);
         Renumber([&](int p) { return p >= at ? p + delta : p; });
     } else {
+        // Pre-dubs that lose a member get their master rebuilt from those that remain.
+        std::vector<int> touched;
+        for (int p = at; p < at - delta; ++p) {
+            if (const int predub = IsPathInPreDub(p); predub >= 0) {
+                touched.push_back(predub);
+            }
+        }
         paths_.erase(first, first - delta);
         paths_.resize(kBlockPaths);
         Renumber([&](int p) { return p < at ? p : p < at - delta ? kNoPath : p + delta; });
+        counts_[static_cast<size_t>(type)] += delta;
+        for (int predub : touched) {
+            CreatePredubMasterProcesses(predub);
+        }
+        return true;
     }
     counts_[static_cast<size_t>(type)] += delta;
     for (int i = 0; i < delta; ++i) {

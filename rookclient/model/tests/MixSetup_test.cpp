@@ -276,6 +276,8 @@ TEST(MixSetupPreDubs, MembersBuildTheirMasterAndZonesGateThem) {
 
     EXPECT_TRUE(setup.RemovePathFromPreDub(2, 0));
     EXPECT_EQ(setup.GetDisplayProcList(master), (std::vector<uint8_t>{kMono, 26}));
+    const uint8_t gate[] = {kMono, 9};
+    setup.SetProcList(5, gate);
     setup.AddPathToPreDub(2, 5);
     setup.PackPreDubs();
     EXPECT_EQ(setup.GetPreDubContents(2), (std::vector<int>{1, 5}));
@@ -295,7 +297,12 @@ TEST(MixSetupPreDubs, MembersBuildTheirMasterAndZonesGateThem) {
     const uint8_t defaults[] = {kMono, 3};
     setup.SetDefaultProcList(0, defaults);
     setup.Clear(0, 1);
-    EXPECT_EQ(setup.GetDisplayProcList(master), (std::vector<uint8_t>{kMono, 3}));
+    EXPECT_EQ(setup.GetDisplayProcList(master), (std::vector<uint8_t>{kMono, 3, 9}));
+
+    // Removing a member channel rebuilds its master from the members that remain.
+    ASSERT_TRUE(setup.RemoveChannels(5));
+    EXPECT_EQ(setup.GetPreDubContents(2), (std::vector<int>{1}));
+    EXPECT_EQ(setup.GetDisplayProcList(setup.GetPreDubMaster(2)), (std::vector<uint8_t>{kMono, 3}));
 
     MixSetupImage music(2, 256);
     music.SetNumChannels(4);
