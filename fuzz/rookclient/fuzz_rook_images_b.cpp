@@ -4,8 +4,10 @@
 // is made true and whether the block is cut short. A block that is not sound must change
 // nothing; a sound one must decode, answer every query inside the image, and survive a round
 // trip through its own encoding.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -19,8 +21,8 @@ namespace {
 
 std::vector<uint8_t> Spread(const uint8_t* data, size_t size, size_t length, uint8_t control) {
     std::vector<uint8_t> block(length);
-    for (size_t i = 0; i < length; ++i) {
-        block[i] = data[i % size];
+    for (size_t at = 0; at < length; at += size) {
+        std::memcpy(block.data() + at, data, std::min(size, length - at));
     }
     if (control & 1) {
         const auto stated = static_cast<uint32_t>(length);
@@ -40,11 +42,14 @@ std::vector<uint8_t> Bytes(const CommsBlock& block) {
 
 void MixSetup(const std::vector<uint8_t>& block, const uint8_t* data, size_t size) {
     MixSetupImage setup(data[0] % 8, data[0] & 0x80 ? 500 : 256);
-    const std::vector<uint8_t> before = Bytes(setup.Encode(22, 0));
-    setup.OnLinkIn(block);
-    if (!BlockReader(block).HasAtLeast(MixSetupImage::kBlockSize) &&
-        Bytes(setup.Encode(22, 0)) != before) {
-        std::abort();  // an unsound block changed the image
+    if (!BlockReader(block).HasAtLeast(MixSetupImage::kBlockSize)) {
+        const std::vector<uint8_t> before = Bytes(setup.Encode(22, 0));
+        setup.OnLinkIn(block);
+        if (Bytes(setup.Encode(22, 0)) != before) {
+            std::abort();  // an unsound block changed the image
+        }
+    } else {
+        setup.OnLinkIn(block);
     }
     const std::vector<uint8_t> once = Bytes(setup.Encode(57, 0));
     MixSetupImage again(data[0] % 8, data[0] & 0x80 ? 500 : 256);
@@ -71,7 +76,6 @@ void MixSetup(const std::vector<uint8_t>& block, const uint8_t* data, size_t siz
     setup.Clear(13, arg);
     setup.IsDeskDesignValid();
     setup.GetTimeslotsUsed();
-    setup.Encode(56, 0);
 }
 
 void Routing(const std::vector<uint8_t>& block, const uint8_t* data, size_t size) {
@@ -86,12 +90,16 @@ void Routing(const std::vector<uint8_t>& block, const uint8_t* data, size_t size
         StructIOSearch s;
         s.side = side;
         s.path = arg;
+        // The users of the first ports only: each search scans the whole routing table.
+        int searched = 0;
         for (bool more = image.GetFirstRack(s); more; more = image.GetNextIOForAllocation(s)) {
             std::string card;
             image.GetCard(s, card);
-            int pair = 0;
-            std::vector<int> users;
-            image.IsInputInUse(s, users, pair);
+            if (searched++ < 8) {
+                int pair = 0;
+                std::vector<int> users;
+                image.IsInputInUse(s, users, pair);
+            }
         }
     }
     int where = 0;
