@@ -4,6 +4,9 @@
 #include <string>
 #include <vector>
 
+#include <platform/registry.h>
+
+#include "TempRegistry.h"
 #include "rookclient/model/AutomationBlocks.h"
 #include "rookclient/model/MixPassBlocks.h"
 
@@ -154,6 +157,23 @@ TEST(MixPassTree, ActivateTakesItsAutoLoadFlagFromTheLoadMode) {
     EXPECT_EQ(absent.I32(48), 8);
     EXPECT_EQ(BlockReader(mix_pass_tree::Activate(a, 0u, 0).Bytes()).U32(44), 1u);
     EXPECT_EQ(BlockReader(mix_pass_tree::Activate(a, 1u, 0).Bytes()).U32(44), 0u);
+}
+
+TEST(MixPassTree, LoadModeComesFromTheUserSettings) {
+    namespace reg = platform::registry;
+    reg::testing::TempRegistry hive;
+    EXPECT_FALSE(mix_pass_tree::ReadLoadModeAuto().has_value());
+    reg::Key key;
+    ASSERT_EQ(reg::Key::root(reg::Hive::CurrentUser)
+                  .create("Software\\KESTANE\\Kestane Vantor\\Main", key),
+              reg::Status::Ok);
+    EXPECT_FALSE(mix_pass_tree::ReadLoadModeAuto().has_value());
+    ASSERT_EQ(reg::setDword(key, "Load Mode (Auto)", 0), reg::Status::Ok);
+    EXPECT_EQ(mix_pass_tree::ReadLoadModeAuto(), 0u);
+    ASSERT_EQ(reg::setDword(key, "Load Mode (Auto)", 0x01020304), reg::Status::Ok);
+    EXPECT_EQ(mix_pass_tree::ReadLoadModeAuto(), 0x01020304u);
+    ASSERT_EQ(reg::setString(key, "Load Mode (Auto)", "0"), reg::Status::Ok);
+    EXPECT_FALSE(mix_pass_tree::ReadLoadModeAuto().has_value());  // not a number: absent
 }
 
 TEST(MixPassTree, LoadTreeTextsLandInTheirOwnFieldsAndStopBeforeTheNext) {

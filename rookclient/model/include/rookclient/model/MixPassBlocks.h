@@ -64,6 +64,9 @@ inline constexpr size_t kChangeSize = 368;
 
 // "Load Mode (Auto)" when it is not set.
 inline constexpr uint32_t kDefaultLoadMode = 2;
+// "Load Mode (Auto)" under HKEY_CURRENT_USER "Software\KESTANE\Kestane Vantor\Main"; nullopt
+// when the key or the value is missing or the value is not a 32-bit number.
+std::optional<uint32_t> ReadLoadModeAuto();
 // The auto-load flag of Activate: 1 when "Load Mode (Auto)" is 0, else 0 (an absent value
 // counts as 2).
 uint32_t AutoLoadFlag(std::optional<uint32_t> loadModeAuto);
