@@ -301,7 +301,12 @@ void MixSetupImage::Renumber(Map move) {
 }
 
 // Inserts (delta > 0) cleared paths at `at`, or removes (delta < 0) the paths from `at` on.
+// A place outside the setup's paths (counts pushed past the path limit put types there) is
+// refused.
 bool MixSetupImage::Reshape(int type, int at, int delta) {
+    if (at < 0 || at > maxPaths_ || (delta < 0 && at - delta > maxPaths_)) {
+        return false;
+    }
     const auto first = paths_.begin() + at;
     if (delta > 0) {
         paths_.insert(first, static_cast<size_t>(delta), MixPath{});

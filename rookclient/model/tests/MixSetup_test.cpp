@@ -227,6 +227,13 @@ TEST(MixSetupImage, ChainDecodeSurvivesHostileValues) {
     EXPECT_EQ(setup.GetNumChannels(), 256);
     EXPECT_EQ(setup.GetDynamicsLink(0).size(), 256u);  // one open link, kept
     EXPECT_EQ(setup.GetNextDynamicsLinkNumber(), 1);
+    // The pre-dub masters counted after those channels lie past the path limit: they cannot
+    // be removed or cleared, and asking about them reads nothing.
+    EXPECT_EQ(setup.GetNum(12), 4);
+    EXPECT_FALSE(setup.RemoveType(12, 0));
+    setup.Clear(12, 3);
+    EXPECT_EQ(setup.GetPreDubMaster(0), -1);
+    EXPECT_EQ(setup.GetName(setup.GetOffset(12), true), "");
 }
 
 TEST(MixSetupCounts, ChangingACountMovesEveryHeldPathNumber) {
