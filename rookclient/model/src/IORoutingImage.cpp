@@ -36,6 +36,12 @@ constexpr int kOutputGroups[] = {1, 2, 4, 6};
 constexpr int kInputGroups[] = {0, 3, 5};
 constexpr int kSelPathType = 6;
 
+// Where route entry (path, group, leg) sits in a block's routing table.
+constexpr size_t RouteOffset(size_t path, size_t group, size_t leg) {
+    return IORoutingImage::kRoutingTableAt +
+           ((path * IORoutingImage::kGroups + group) * IORoutingImage::kLegs + leg) * 4;
+}
+
 void Copy(const BlockReader& r, size_t offset, void* target, size_t size) {
     const auto bytes = r.Bytes(offset, size);
     if (bytes.size() == size) {
@@ -57,7 +63,7 @@ bool IORoutingImage::OnLinkIn(std::span<const uint8_t> block) {
     for (size_t p = 0; p < kMaxPaths; ++p) {
         for (size_t g = 0; g < kGroups; ++g) {
             for (size_t e = 0; e < kLegs; ++e) {
-                const size_t at = kRoutingTableAt + ((p * kGroups + g) * kLegs + e) * 4;
+                const size_t at = RouteOffset(p, g, e);
                 routes_[p][g][e] = {r.U8(at), r.U8(at + 1), r.U8(at + 2), r.U8(at + 3)};
             }
         }
@@ -112,7 +118,7 @@ CommsBlock IORoutingImage::SetIORouting() const {
             for (size_t e = 0; e < kLegs; ++e) {
                 const RouteEntry& x = routes_[p][g][e];
                 const uint8_t bytes[4] = {x.rack, x.card, x.port, x.routed};
-                block.PutBytes(kRoutingTableAt + ((p * kGroups + g) * kLegs + e) * 4, bytes);
+                block.PutBytes(RouteOffset(p, g, e), bytes);
             }
         }
     }
