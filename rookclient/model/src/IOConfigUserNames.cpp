@@ -13,18 +13,18 @@ constexpr size_t kShortNameLength = 5;
 constexpr size_t kNumberAt = 6;
 
 std::string LabelHead(const StructIOSearch& port) {
-    const std::string_view label = port.Label();
+    const std::string_view label = port.Text();
     return std::string(label.substr(0, std::min(kShortNameLength, label.size())));
 }
 
 std::string LabelTail(const StructIOSearch& port) {
-    const std::string_view label = port.Label();
+    const std::string_view label = port.Text();
     return label.size() > kNumberAt ? std::string(label.substr(kNumberAt)) : std::string{};
 }
 
 // The default number: the label from the blank at character 5 on, read as a decimal.
 int LabelNumber(const StructIOSearch& port) {
-    std::string_view label = port.Label();
+    std::string_view label = port.Text();
     label.remove_prefix(std::min(kShortNameLength, label.size()));
     while (!label.empty() && label.front() == ' ') {
         label.remove_prefix(1);

@@ -22,10 +22,6 @@ constexpr int kMonoInStereoOutType = 5;
 
 }  // namespace
 
-std::string_view StructIOSearch::Text() const {
-    return {text, strnlen(text, sizeof text)};
-}
-
 const IORoutingImage::SlotDescriptor* IORoutingImage::Slot(int rack, int slot) const {
     if (rack < 0 || rack >= numRacks_ || slot < 0 || slot >= kSlots) {
         return nullptr;
