@@ -2,19 +2,12 @@
 #include <cstdio>
 
 #include "rookclient/model/MixSetupImage.h"
+#include "rookclient/model/PathNaming.h"
 
 namespace rookclient::model {
 
 namespace {
 
-struct NameFormats {
-    const char* belowTen;
-    const char* tenAndAbove;
-};
-constexpr NameFormats kFormats[MixSetupImage::kTypes] = {
-    {"  %d", " %d"},   {"GRP%d", "GR%d"}, {"MAI%d", "MA%d"}, {"AU %d", "AU%d"}, {"LS%d", "LS%d"},
-    {"TBK ", "TBK "},  {"SEL%d", "SE%d"}, {"TRK%d", "TR%d"}, {"CUE%d", "CU%d"}, {"EXT%d", "EX%d"},
-    {"FLM%d", "FL%d"}, {"FLS%d", "FS%d"}, {"PD%d", "PM%d"}};
 constexpr int kGroupsType = 1;
 constexpr int kMainsType = 2;
 constexpr int kTalkbacksType = 5;
@@ -26,9 +19,11 @@ std::string Format(const char* format, int n) {
     return text;
 }
 
+// The path-type name formats are shared with the console setup's naming; the format is chosen
+// by the number that is printed.
 std::string Numbered(int type, int number) {
-    const NameFormats& f = kFormats[type];
-    return Format(number >= 10 ? f.tenAndAbove : f.belowTen, number);
+    const std::string format(number >= 10 ? ShortNameFormat(type) : LongNameFormat(type));
+    return Format(format.c_str(), number);
 }
 
 }  // namespace
@@ -45,7 +40,7 @@ std::string MixSetupImage::GetDefaultName(int type, int n) const {
         case kMainsType:
             return n == 1 ? "MAIN" : Numbered(type, n);
         case kTalkbacksType:
-            return kFormats[type].belowTen;
+            return std::string(LongNameFormat(type));
         case kSubsType:
             return Format("S %-2d", n);
         default:
