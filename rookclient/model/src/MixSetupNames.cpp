@@ -11,7 +11,6 @@ namespace {
 constexpr int kGroupsType = 1;
 constexpr int kMainsType = 2;
 constexpr int kTalkbacksType = 5;
-constexpr int kLiveConsoleType = 4;
 
 std::string Format(const char* format, int n) {
     char text[32];
