@@ -137,6 +137,11 @@ CEDLReader::~CEDLReader() {
     }
 }
 
+// Lines are read whole: an event's record out is its last word, so a line cut anywhere would
+// yield wrong timecodes (or lose the event) without a sign of it. Only a line longer than
+// kMaxLineLength, far beyond any editing system's line, is not held; it is not read at all and
+// the reading stops there with unreadableLine_ set, so that no event is made from part of it
+// and callers can tell a damaged list from a complete one.
 bool CEDLReader::ReadLine(std::string& line) {
     line.clear();
     bool any = false;
@@ -161,9 +166,12 @@ bool CEDLReader::ReadLine(std::string& line) {
             }
             continue;
         }
-        if (line.size() < kMaxLineLength) {
-            line.push_back(static_cast<char>(c));
+        if (line.size() == kMaxLineLength) {
+            unreadableLine_ = true;
+            line.clear();
+            return false;
         }
+        line.push_back(static_cast<char>(c));
     }
 }
 
