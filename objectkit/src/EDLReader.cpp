@@ -420,10 +420,12 @@ bool CEDLReader::ReadEvent(CEDLEvent& event, CTimecode& sourceIn, CTimecode& rec
 
 bool CEDLWriter::Open(const std::string& fileName, const CEDLHeader& header) {
     fileName_ = fileName;
-    data_.clear();
+    // The magic starts the buffer by assignment rather than by an append to the emptied
+    // buffer: for the latter GCC 12 at -O3 (Release) reports a write past the new allocation
+    // (-Wstringop-overflow, -Warray-bounds; GCC bugs 100366 and 106199) that cannot happen.
+    data_.assign(kNewHeader, kNewHeader + kHeaderMagicSize);
     events_ = 0;
     objectkit::le::Writer w{data_};
-    w.Bytes(kNewHeader, kHeaderMagicSize);
     for (int32_t v : header.m_Values) {
         w.U32(static_cast<uint32_t>(v));
     }
