@@ -276,5 +276,6 @@ bool CAutomationBlockFile::ReadBlock(int index, void* destination, uint32_t size
         written += length;
         position += sizeof header + compressedLength;
     }
-    return true;
+    // Chunks that hold less than the block's size would leave the rest of it unread.
+    return written == size;
 }

@@ -284,8 +284,12 @@ int CAutomationEventArray::Load(const std::string& file, int& pathMode) {
         RemoveAll();
         return 0;
     }
-    std::vector<uint8_t> inflated(static_cast<size_t>(length));
-    uLongf outLength = static_cast<uLongf>(length);
+    // The data inflates into room for the stated number of whole records and no more: data
+    // that would run past them disagrees with the stated length (uncompress reports it as a
+    // full buffer) and counts as damage like any other decompression error.
+    const uint64_t room = length / kRecordSize * kRecordSize;
+    std::vector<uint8_t> inflated(static_cast<size_t>(room));
+    uLongf outLength = static_cast<uLongf>(room);
     if (uncompress(inflated.data(), &outLength, bytes.data() + 4, static_cast<uLong>(packed)) !=
         Z_OK) {
         RemoveAll();

@@ -9,6 +9,7 @@
 
 #include <objectkit/AutomationBlockFile.h>
 #include <objectkit/Settings.h>
+#include <objectkit/StatusMessages.h>
 #include <platform/storage.h>
 
 #include "AutomationFileFormat.h"
@@ -39,16 +40,29 @@ std::vector<int32_t> BytesToInts(const std::vector<uint8_t>& b) {
     return v;
 }
 
-bool ReadPart(CompoundFile& cf, const std::string& name, std::vector<uint8_t>& out) {
-    out.clear();
-    return cf.readStream(name, out, kMaxPartStream) == Status::Ok;
-}
+// Reads the part streams of a compound package. A stream the file does not hold leaves its
+// part empty; one that is there but cannot be read marks the load as failed, so that a damaged
+// mix is never taken for one without that part.
+struct PartReader {
+    CompoundFile& cf;
+    bool damaged = false;
 
-int32_t ReadInt(CompoundFile& cf, const std::string& name, int32_t fallback) {
-    std::vector<uint8_t> b;
-    return ReadPart(cf, name, b) && b.size() >= 4 ? static_cast<int32_t>(le::Get32(b.data()))
-                                                  : fallback;
-}
+    bool Read(const std::string& name, std::vector<uint8_t>& out) {
+        out.clear();
+        const Status status = cf.readStream(name, out, kMaxPartStream);
+        if (status == Status::Ok) {
+            return true;
+        }
+        damaged = damaged || status != Status::NotFound;
+        out.clear();
+        return false;
+    }
+    int32_t Int(const std::string& name, int32_t fallback) {
+        std::vector<uint8_t> b;
+        return Read(name, b) && b.size() >= 4 ? static_cast<int32_t>(le::Get32(b.data()))
+                                              : fallback;
+    }
+};
 
 std::vector<uint8_t> Int32Bytes(int32_t v) {
     return IntsToBytes({v});
@@ -301,21 +315,43 @@ int CAutomationPackage::SaveToBlockFile(const std::string& file) {
     return 1;
 }
 
+void CAutomationPackage::CopyNamesFrom(const CAutomationPackage& other) {
+    for (int s = 0; s < kSetCount; ++s) {
+        for (int g = 0; g < kGroupCount; ++g) {
+            m_CtlGroups[s][g].m_Name = other.m_CtlGroups[s][g].m_Name;
+            m_RteGroups[s][g].m_Name = other.m_RteGroups[s][g].m_Name;
+        }
+    }
+    m_CtrlParmsPrefix = other.m_CtrlParmsPrefix;
+    m_RteParmsPrefix = other.m_RteParmsPrefix;
+    m_PathMapPrefix = other.m_PathMapPrefix;
+    for (int i = 0; i < 3; ++i) {
+        m_VectorDataPrefix[i] = other.m_VectorDataPrefix[i];
+    }
+    m_LinkMapPrefix = other.m_LinkMapPrefix;
+    m_GangMapPrefix = other.m_GangMapPrefix;
+}
+
+// The file is read into a package of its own and taken over only when every part it lists
+// was read: a damaged mix must never open as an emptier one, which the next save would then
+// write over the file.
 int CAutomationPackage::Load(const std::string& file) {
     std::lock_guard guard(lock_);
-    const int result = IsBlockFile(file) ? LoadBlockFile(file) : LoadCompound(file);
-    if (result) {
-        m_FileName = file;
-    } else {
-        RemoveAll();
-        ClearParts();
+    CAutomationPackage loaded;
+    loaded.CopyNamesFrom(*this);
+    int32_t unreadableBlock = 0;
+    const int result =
+        IsBlockFile(file) ? loaded.LoadBlockFile(file, unreadableBlock) : loaded.LoadCompound(file);
+    if (!result) {
+        objectkit::PostStatusMessage(objectkit::StatusFileLoadFailed, unreadableBlock);
+        return 0;
     }
-    return result;
+    loaded.m_FileName = file;
+    CopyContent(loaded);
+    return 1;
 }
 
 int CAutomationPackage::LoadCompound(const std::string& file) {
-    RemoveAll();
-    ClearParts();
     int pathMode = 0;
     if (!CAutomationEventArray::Load(file, pathMode)) {
         return 0;
@@ -324,52 +360,51 @@ int CAutomationPackage::LoadCompound(const std::string& file) {
     if (CompoundFile::open(file, CompoundFile::Mode::Read, cf) != Status::Ok) {
         return 0;
     }
+    PartReader parts{*cf};
     std::vector<uint8_t> b;
-    if (ReadPart(*cf, "AutomationSize", b)) {
+    if (parts.Read("AutomationSize", b)) {
         m_AutomationSize = BytesToInts(b);
     }
     for (int s = 0; s < kSetCount; ++s) {
         for (int g = 0; g < kGroupCount; ++g) {
             if (!m_CtlGroups[s][g].m_Name.empty()) {
-                ReadPart(*cf, CtlStream(m_CtlGroups[s][g]), m_CtlGroups[s][g].m_Data);
+                parts.Read(CtlStream(m_CtlGroups[s][g]), m_CtlGroups[s][g].m_Data);
             }
             if (!m_RteGroups[s][g].m_Name.empty()) {
-                ReadPart(*cf, RteStream(m_RteGroups[s][g]), m_RteGroups[s][g].m_Data);
+                parts.Read(RteStream(m_RteGroups[s][g]), m_RteGroups[s][g].m_Data);
             }
         }
     }
-    ReadPart(*cf, m_CtrlParmsPrefix + "CCtrlParms", m_CtrlParms);
-    ReadPart(*cf, m_RteParmsPrefix + "CRteParms", m_RteParms);
-    if (ReadPart(*cf, m_PathMapPrefix + "PathMap", b)) {
+    parts.Read(m_CtrlParmsPrefix + "CCtrlParms", m_CtrlParms);
+    parts.Read(m_RteParmsPrefix + "CRteParms", m_RteParms);
+    if (parts.Read(m_PathMapPrefix + "PathMap", b)) {
         m_PathMap.values = BytesToInts(b);
     }
     for (int i = 0; i < 3; ++i) {
-        if (ReadPart(*cf, m_VectorDataPrefix[i] + "VectorData", b)) {
+        if (parts.Read(m_VectorDataPrefix[i] + "VectorData", b)) {
             m_VectorData[i] = BytesToInts(b);
         }
     }
-    if (ReadPart(*cf, m_LinkMapPrefix + "LinkMap", b)) {
+    if (parts.Read(m_LinkMapPrefix + "LinkMap", b)) {
         m_LinkMap = BytesToInts(b);
     }
-    if (ReadPart(*cf, m_GangMapPrefix + "GangMap", b)) {
+    if (parts.Read(m_GangMapPrefix + "GangMap", b)) {
         m_GangMap = BytesToInts(b);
     }
-    if (ReadPart(*cf, "CutAB", b)) {
+    if (parts.Read("CutAB", b)) {
         m_CutAB = BytesToInts(b);
     }
-    m_nFrameRate = ReadInt(*cf, "FrameRate", -1);
-    m_nConsoleType = ReadInt(*cf, "ConsoleType", -1);
-    if (ReadPart(*cf, "Mix Pass", b) && b.size() >= 8) {
+    m_nFrameRate = parts.Int("FrameRate", -1);
+    m_nConsoleType = parts.Int("ConsoleType", -1);
+    if (parts.Read("Mix Pass", b) && b.size() >= 8) {
         m_nMixPass[0] = static_cast<int32_t>(le::Get32(b.data()));
         m_nMixPass[1] = static_cast<int32_t>(le::Get32(b.data() + 4));
     }
     m_nPathCount = objectkit::MaxPathCount(pathMode);
-    return 1;
+    return parts.damaged ? 0 : 1;
 }
 
-int CAutomationPackage::LoadBlockFile(const std::string& file) {
-    RemoveAll();
-    ClearParts();
+int CAutomationPackage::LoadBlockFile(const std::string& file, int32_t& unreadableBlock) {
     struct stat st {};
     if (stat(file.c_str(), &st) != 0) {
         return 0;
@@ -379,12 +414,18 @@ int CAutomationPackage::LoadBlockFile(const std::string& file) {
     if (!blocks.Open(file)) {
         return 0;
     }
-    // Reads one block, trusting its stated size only as far as the file could hold it.
+    // Reads one block, trusting its stated size only as far as the file could hold it. A
+    // block the directory does not list leaves its part empty; a listed block that cannot be
+    // read or inflated is damage, which fails the load (the first such id is kept).
+    auto damaged = [&](int32_t id) {
+        unreadableBlock = unreadableBlock != 0 ? unreadableBlock : id;
+        return false;
+    };
     auto read = [&](int32_t id, std::vector<uint8_t>& out) {
         out.clear();
         const int index = blocks.FindBlock(id);
         if (index < 0 || blocks.Entry(index).id != id) {
-            return false;  // not in the file: the part stays empty
+            return false;
         }
         const auto& entry = blocks.Entry(index);
         const uint64_t limit =
@@ -393,12 +434,12 @@ int CAutomationPackage::LoadBlockFile(const std::string& file) {
                 : std::min<uint64_t>(uint64_t{entry.chunks} * CAutomationBlockFile::kChunkSize,
                                      fileSize * 1100);
         if (entry.size > limit) {
-            return false;
+            return damaged(id);
         }
         out.resize(entry.size);
         if (!blocks.ReadBlock(index, out.data(), entry.size)) {
             out.clear();
-            return false;
+            return damaged(id);
         }
         return true;
     };
@@ -424,7 +465,17 @@ int CAutomationPackage::LoadBlockFile(const std::string& file) {
     }
     read(BlockControlParams, m_CtrlParms);
     for (int g = 0; g < kGroupCount; ++g) {
-        if (!read(kGroupBlockIds[g], b) || b.size() < 16) {
+        if (!read(kGroupBlockIds[g], b)) {
+            continue;
+        }
+        // Four lengths, then the four arrays: lengths that do not add up to the block are a
+        // damaged block like one that cannot be read.
+        uint64_t total = 16;
+        for (int p = 0; p < 4 && b.size() >= 16; ++p) {
+            total += le::Get32(b.data() + 4 * p);
+        }
+        if (b.size() < 16 || total != b.size()) {
+            damaged(kGroupBlockIds[g]);
             continue;
         }
         std::vector<uint8_t>* parts[4] = {&m_CtlGroups[0][g].m_Data, &m_CtlGroups[1][g].m_Data,
@@ -432,9 +483,6 @@ int CAutomationPackage::LoadBlockFile(const std::string& file) {
         size_t at = 16;
         for (int p = 0; p < 4; ++p) {
             const size_t length = le::Get32(b.data() + 4 * p);
-            if (length > b.size() - at) {
-                break;  // the group's lengths disagree with its block: keep what fits
-            }
             parts[p]->assign(b.begin() + static_cast<std::ptrdiff_t>(at),
                              b.begin() + static_cast<std::ptrdiff_t>(at + length));
             at += length;
@@ -464,5 +512,5 @@ int CAutomationPackage::LoadBlockFile(const std::string& file) {
     m_nMixPass[1] = static_cast<int32_t>(blocks.HeaderWord(6));
     m_nPathCount = objectkit::MaxPathCount(pathMode);
     blocks.Close();
-    return 1;
+    return unreadableBlock == 0 ? 1 : 0;
 }

@@ -149,6 +149,9 @@ bool ReadTextCutList(const std::string& fileName, CutListMode mode,
     while (reader.ReadEvent(r.event, r.sourceIn, r.recordIn, r.recordOut)) {
         events.push_back(r);
     }
+    if (reader.HasUnreadableLine()) {
+        return false;  // a list with a hole would shift every later edit
+    }
     // The frame-code mode is known only once the lines are read: convert afterwards.
     const auto rate =
         objectkit::EffectiveRate(objectkit::ReadConsoleTimecodeRate(), reader.IsDropFrame());

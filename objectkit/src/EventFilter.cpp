@@ -52,7 +52,11 @@ constexpr std::array<Group, CEventFilter::kGroupCount> MakeGroups() {
     add(0, 0x40);    // 43    bit 12: input switch
     for (int m = 24; m <= 30; ++m)
         add(m, kAll9);  // 44-50 bit 14: stem routing
-    // Small layout.
+    // Small layout. Bit 22 stands for the auxiliaries, and the console has eight of them:
+    // module 3 controls 1-8 are "Aux1" to "Aux8" (control 0 is the input select of bit 21).
+    // Group 61 therefore takes all eight; leaving out control 8 would hide Aux8 moves from
+    // every view and edit that selects the auxiliaries, while a console without an eighth
+    // auxiliary simply has no such events to pass.
     add(0, 0x07);  // 51    bit 1: fader level, trim, mute
     add(0, 0x04);
     add(2, 0x10);
@@ -63,7 +67,7 @@ constexpr std::array<Group, CEventFilter::kGroupCount> MakeGroups() {
     add(2, 0x0C);   // 58    bit 17: cut A and B
     add(2, 0x02);   // 59    bit 20: insert in/out
     add(3, 0x01);   // 60    bit 21: input select
-    add(3, 0x1FE);  // 61    bit 22: auxiliaries
+    add(3, 0x1FE);  // 61    bit 22: auxiliaries 1-8
     add(4, 0x0F);   // 62    bit 23: pan
     return g;
 }

@@ -189,8 +189,9 @@ Kind DynamicsKind(int module, int control) {
 Kind LargeKind(int module, int control, bool& noParser) {
     noParser = false;
     if (module >= 24 && module <= 30) {
+        // Stem routes take no typed value at all; only their nine path controls are routes.
         noParser = true;
-        return Kind::Routed;
+        return control <= 8 ? Kind::Routed : Kind::Decimal;
     }
     if (module > 30) {
         static constexpr Kind kinds[4] = {Kind::OffOn, Kind::FaderLevel, Kind::PanPosition,

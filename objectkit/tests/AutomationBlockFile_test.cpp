@@ -213,6 +213,14 @@ TEST_F(BlockFileTest, HostileOrDamagedHeadersAreRefusedCleanly) {
     OpenQuick(file, path);
     EXPECT_FALSE(file.ReadBlock(file.FindBlock(1), got.data(), static_cast<uint32_t>(got.size())));
     file.Close();
+
+    bytes = good;
+    PutU32(bytes, 36 + 12, 2);  // the directory keeps only two of the three chunks
+    WriteFile(path, bytes);
+    OpenQuick(file, path);
+    EXPECT_FALSE(file.ReadBlock(file.FindBlock(1), got.data(), static_cast<uint32_t>(got.size())))
+        << "chunks that stop short of the block's size leave part of it unread";
+    file.Close();
 }
 
 TEST_F(BlockFileTest, AShortOrForeignFileHasAnEmptyDirectoryAndIsLeftAloneUnlessWritten) {

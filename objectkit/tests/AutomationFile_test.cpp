@@ -233,6 +233,10 @@ TEST_F(AutomationFileTest, DamagedCompressedDataEmptiesTheArrayAndFails) {
         {Compressed(raw, 1000), 0, "stated length too short"},
         {std::vector<uint8_t>{1, 2}, 0, "no length"},
         {Compressed(raw, 19), 1, "length below one record"},
+        // The data inflates into room for whole records only (stated length / 20 of them):
+        // bytes beyond that mean the length and the data disagree.
+        {Compressed(std::vector<uint8_t>(21, 0x11), 21), 0, "one byte past the last record"},
+        {Compressed(std::vector<uint8_t>(2010, 0x11), 2010), 0, "half a record past the last"},
     };
     for (const auto& c : cases) {
         WriteStreams(path, {{"File Version", Version(1, 1)}, {"AutomationData", c.data}});
@@ -240,6 +244,12 @@ TEST_F(AutomationFileTest, DamagedCompressedDataEmptiesTheArrayAndFails) {
         EXPECT_EQ(a.Load(path), c.result) << c.what;
         EXPECT_EQ(a.GetSize(), 0) << c.what;
     }
+    // A stated length with a partial record beyond the data's whole records still loads them.
+    WriteStreams(path,
+                 {{"File Version", Version(1, 2)}, {"AutomationData", Compressed(raw, 2019)}});
+    CAutomationEventArray a = Preloaded();
+    EXPECT_EQ(a.Load(path), 1);
+    EXPECT_EQ(a.GetSize(), 100);
 }
 
 TEST_F(AutomationFileTest, SavedFilesShowFourStreamsToOtherToolsAndKeepTheCallersStreams) {

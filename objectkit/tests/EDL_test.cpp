@@ -221,6 +221,44 @@ TEST_F(EDLFileTest, ReadsASonyList) {
     EXPECT_EQ(std::get<0>(events[1]).m_AudioChannels, 0x1u);
 }
 
+TEST_F(EDLFileTest, LongLinesAreReadWholeAndOverlongOnesStopTheList) {
+    // An event line carrying a megabyte of notes between its fields: the record out is its
+    // last word, not whatever word a cut would end on.
+    std::string notes;
+    while (notes.size() < (1u << 20)) {
+        notes += "NOTE 01:00 ";
+    }
+    const std::string longReel(5000, 'R');
+    const std::string path = Path("long.edl");
+    WriteText(path, "001 AX V C " + notes + "01:00:00:00 01:00:04:00 01:00:00:00 01:00:04:00\n" +
+                        "002 " + longReel +
+                        " V C 02:00:00:00 02:00:01:00 01:00:04:00 01:00:05:00\n");
+    auto events = ReadAll(path, EDL_CMX3400);
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(std::get<0>(events[0]).m_Reel, "AX");
+    EXPECT_EQ(std::get<1>(events[0]), (CTimecode{1, 0, 0, 0}));
+    EXPECT_EQ(std::get<3>(events[0]), (CTimecode{1, 0, 4, 0}));
+    EXPECT_EQ(std::get<0>(events[1]).m_Reel, longReel);
+    EXPECT_EQ(std::get<1>(events[1]), (CTimecode{2, 0, 0, 0}));
+
+    // A line too long to hold is not read at all, not even its valid-looking start: the
+    // reader stops there and says the list has a line it could not read.
+    const std::string event = "001 AX V C 01:00:00:00 01:00:04:00 01:00:00:00 01:00:04:00 ";
+    WriteText(path, event + std::string(CEDLReader::kMaxLineLength, ' ') + "01:00:05:00\n" +
+                        "002 AX V C 01:00:04:00 01:00:05:00 01:00:04:00 01:00:05:00\n");
+    CEDLReader reader(path, EDL_CMX3400);
+    CEDLEvent e;
+    CTimecode a, b, c;
+    EXPECT_FALSE(reader.ReadEvent(e, a, b, c));
+    EXPECT_TRUE(reader.IsEOF());
+    EXPECT_TRUE(reader.HasUnreadableLine());
+    // Whole lines of exactly the limit are read.
+    WriteText(path, event + std::string(CEDLReader::kMaxLineLength - event.size(), ' ') + "\n");
+    CEDLReader whole(path, EDL_CMX3400);
+    EXPECT_TRUE(whole.ReadEvent(e, a, b, c));
+    EXPECT_FALSE(whole.HasUnreadableLine());
+}
+
 TEST_F(EDLFileTest, BinaryListsRoundTripAndStopAtDamage) {
     const std::string path = Path("temp.edl");
     CEDLWriter writer;
@@ -405,8 +443,8 @@ class CutListTest : public objectkit::test::TempDirTest {
             w.U32(objectkit::PackTimecode(e.start));
             w.U32(objectkit::PackTimecode(e.length));
             w.U32(static_cast<uint32_t>(e.link));
-            char reel[16] = {};
-            std::strncpy(reel, e.reel, 16);
+            char reel[16] = {};  // the field is filled with zeros after the name
+            std::memcpy(reel, e.reel, std::min<size_t>(std::strlen(e.reel), sizeof reel));
             w.Bytes(reel, 16);
         }
         return bytes;
@@ -486,6 +524,14 @@ TEST_F(CutListTest, TextListsAreReadInTextOrEdlModeByName) {
     GetCutListItems(Path("a12.txt"), fallback);
     ASSERT_EQ(fallback.GetSize(), 1);
     EXPECT_EQ(fallback[0].m_nLength, 50);
+
+    // A list with a line too long to read gives no items rather than a list with a hole.
+    WriteText(Path("overlong.txt"), text + "003 A V C " +
+                                        std::string(CEDLReader::kMaxLineLength, 'x') +
+                                        " 01:00:03:00 01:00:04:00 00:00:09:00 00:00:10:00\n");
+    CEDLItemList rejected;
+    GetCutListItems(Path("overlong.txt"), rejected);
+    EXPECT_EQ(rejected.GetSize(), 0);
 
     // Neither mode finds anything: no items.
     WriteText(Path("empty.txt"), "nothing here\n");

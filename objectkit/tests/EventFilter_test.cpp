@@ -1,4 +1,5 @@
 #include <objectkit/EventFilter.h>
+#include <objectkit/TemplateSnapAutoEvent.h>
 
 #include <algorithm>
 #include <set>
@@ -86,6 +87,29 @@ TEST(FilterTranslation, SmallLayoutGroupsOfTypesOneAndSix) {
                                         Pair{4, 1}, Pair{4, 2}, Pair{4, 3}));
     f.TranslateFilterForConsole(1u << 0, 6);
     EXPECT_TRUE(f.allowedControls.empty()) << "large-layout flags mean nothing here";
+}
+
+TEST(FilterTranslation, TheAuxiliariesFlagSelectsEveryAuxiliaryTheConsoleNames) {
+    // Bit 22 means the auxiliaries: exactly the module-3 controls named "Aux1" to "Aux8".
+    std::set<Pair> named;
+    for (int control = 0; control < 9; ++control) {
+        const std::string name =
+            CTemplateSnapAutoEvent(3, static_cast<uint8_t>(control), 0).GetEventNameFor(6);
+        if (name.rfind("Aux", 0) == 0) {
+            named.insert({3, control});
+        }
+    }
+    ASSERT_EQ(named.size(), 8u);
+    CEventFilter f;
+    f.TranslateFilterForConsole(1u << 22, 6);
+    EXPECT_EQ(Distinct(f), named);
+
+    // An Aux8 move is found with the other auxiliaries; the input select is not.
+    const CAutomationEventArray a =
+        Arr({Ev(1, 0, 3, 0, 1), Ev(2, 0, 3, 1, 1), Ev(3, 0, 3, 7, 1), Ev(4, 0, 3, 8, 1)});
+    CAutomationEventArray out;
+    EXPECT_EQ(a.GetAllFilteredEvents(f, out), 3);
+    EXPECT_THAT(Times(out), ElementsAre(2, 3, 4));
 }
 
 TEST(FilterTranslation, UnknownConsoleTypesAddNothingAndTheCurrentTypeIsUsed) {

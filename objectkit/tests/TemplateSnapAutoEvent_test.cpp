@@ -139,6 +139,25 @@ TEST(ValueTexts, TheOtherModulesUseTheirVocabulary) {
     EXPECT_EQ(Text(kSmall, 3, 0, 1), "Sel2");
 }
 
+TEST(ValueTexts, ControlsBeyondTheNameTablesShowTheDecimalValue) {
+    // Controls 9 and above are named "Unknown Event" in every module of both layouts, and no
+    // formatter reads them: they show the stored number, whatever words the module uses.
+    for (int module = 0; module <= 30; ++module) {
+        for (int control : {9, 12, 255}) {
+            EXPECT_EQ(Name(kLarge, module, control), "Unknown Event") << module << "/" << control;
+            EXPECT_EQ(Text(kLarge, module, control, 80), "80") << module << "/" << control;
+            EXPECT_EQ(Text(kLarge, module, control, 0, 0), "0") << module << "/" << control;
+        }
+    }
+    for (int module = 0; module <= 4; ++module) {
+        EXPECT_EQ(Text(kSmall, module, 9, 1), "1") << module;
+    }
+    // The stem routes still show their word within the table, and still take no typed value.
+    EXPECT_EQ(Text(kLarge, 24, 8, 1), "Routed");
+    EXPECT_EQ(Text(kLarge, 30, 0, 0), "Off");
+    EXPECT_THROW(Parse(kLarge, 24, 9, "80"), std::invalid_argument);
+}
+
 TEST(ValueParsing, FaderTextsComeBackWithinTheRange) {
     const short minimum = objectkit::ControlMinimum(0, 14, 0);
     const short maximum = objectkit::ControlMaximum(0, 14, 0);

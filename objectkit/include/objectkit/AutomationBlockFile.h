@@ -64,7 +64,8 @@ class CAutomationBlockFile {
     // file cannot be written.
     bool WriteBlock(int32_t id, const void* data, uint32_t size);
     // Reads the block of entry `index` into `destination`, which holds `size` bytes. False when
-    // the entry is free, the file is short or the stored chunks do not fit `size`.
+    // the entry is free, the file is short, a chunk does not inflate to its stated length, or
+    // the stored chunks do not fill exactly `size` bytes.
     bool ReadBlock(int index, void* destination, uint32_t size);
 
     const DirectoryEntry& Entry(int index) const {

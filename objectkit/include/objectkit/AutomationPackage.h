@@ -71,7 +71,9 @@ class CAutomationPackage : public CAutomationEventArray {
     // The block-file form, written to a temporary file and renamed into place.
     int SaveToBlockFile(const std::string& file);
     // Reads either form (a file starting with "AUTXFILE" is a block file). Parts the file
-    // does not hold are left empty. 1 on success, 0 on failure (the package is then cleared).
+    // does not hold are left empty. 1 on success. 0 on failure, which includes a part the file
+    // holds but that cannot be read or inflated: the package is then left as it was and a
+    // StatusFileLoadFailed notice is posted.
     int Load(const std::string& file);
     // Mix pass and the other integers to -1, every array emptied, events included.
     void Clear();
@@ -114,8 +116,11 @@ class CAutomationPackage : public CAutomationEventArray {
     std::vector<std::unique_ptr<CAutomationPackage>> m_SourcePackages;
 
   private:
+    // Both read into a freshly constructed package, whose part names were copied first.
     int LoadCompound(const std::string& file);
-    int LoadBlockFile(const std::string& file);
+    // Sets unreadableBlock to the id of the first listed block that could not be read.
+    int LoadBlockFile(const std::string& file, int32_t& unreadableBlock);
+    void CopyNamesFrom(const CAutomationPackage& other);
     void ClearParts();
 
     mutable std::recursive_mutex lock_;

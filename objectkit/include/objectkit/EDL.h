@@ -78,13 +78,16 @@ class CEDLReader {
     // True once a text EDL wrote a timecode with ";" or "," (drop-frame timecode).
     bool IsDropFrame() const { return dropFrame_; }
     bool IsEOF() const { return eof_; }
+    // True when reading stopped at a text line longer than kMaxLineLength. Such a line is
+    // not read at all (no event is made from part of it) and nothing after it is read.
+    bool HasUnreadableLine() const { return unreadableLine_; }
 
     // The next event and its source in, record in and record out; false at the end.
     bool ReadEvent(CEDLEvent& event, CTimecode& sourceIn, CTimecode& recordIn,
                    CTimecode& recordOut);
 
-    // The longest text line kept; the rest of a longer line is skipped.
-    static constexpr size_t kMaxLineLength = 4096;
+    // The longest text line read (line end not counted); a longer one stops the reading.
+    static constexpr size_t kMaxLineLength = size_t{8} << 20;
     // The longest string field a binary record may carry.
     static constexpr uint32_t kMaxBinaryString = 4096;
 
@@ -108,6 +111,7 @@ class CEDLReader {
     bool headerValid_ = false;
     bool dropFrame_ = false;
     bool eof_ = false;
+    bool unreadableLine_ = false;
     CEDLHeader header_;
 };
 

@@ -12,6 +12,9 @@ enum StatusCode : int {
     StatusErase = 20,     // percent
     StatusReplay = 27,    // percent
     StatusSortStarted = 31,
+    // A package could not be loaded and was left as it was; the value is the id of the block
+    // of a block file that could not be read or inflated, 0 for any other failure.
+    StatusFileLoadFailed = 16,
 };
 
 inline constexpr const char* kStatusWindowClass = "VantorStatusWindow";
