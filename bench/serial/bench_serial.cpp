@@ -197,7 +197,7 @@ double PortTransactionsPerSecond(int rounds, bool inPlace) {
             reply->awaiting = mic::kAwaitingReply;
             port->SendCommand(poll);
         }
-        void OnReplyReady(uint32_t, const uint8_t*) override {
+        void OnReplyReady(uint32_t, const uint8_t*, uint32_t) override {
             if (inPlace) {
                 if (--left > 0) {
                     Send();

@@ -43,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     mic.Engine().SendPoll(0);
     for (int i = 0; i < 4; ++i) {
         test::FeedReplyByte(mic.Reply(), kAck);
-        mic.Engine().OnReply(1);
+        mic.Engine().OnReply(1, mic.Engine().Transaction());
         mic.Engine().SendPoll(0);
     }
     mic.LoadState(path, true, rack);

@@ -35,10 +35,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         switch (op % 14) {
             case 0:
             case 1:
-            case 2:  // the line: bytes as the reader assembles them
+            case 2: {  // the line: bytes as the reader assembles them
+                const uint32_t transaction = reply.transaction.load();
                 if (test::FeedReplyByte(reply, arg))
-                    mic.Engine().OnReply(1 + (op >> 6));
+                    mic.Engine().OnReply(1 + (op >> 6), transaction);
                 break;
+            }
             case 3:  // a whole data block, with a good checksum when asked
             {
                 uint8_t block[kDataBlockSize];
@@ -47,8 +49,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                     sum += block[i] = in.Next();
                 block[kDataBlockSize - 1] = (arg & 1) ? (sum & 0x7F) : in.Next();
                 for (uint8_t b : block) {
+                    const uint32_t transaction = reply.transaction.load();
                     if (test::FeedReplyByte(reply, b))
-                        mic.Engine().OnReply(1);
+                        mic.Engine().OnReply(1, transaction);
                 }
                 break;
             }
@@ -60,8 +63,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 reply.replyMode = (arg >> 2) % 6;
                 reply.replyCount = in.Next();
                 reply.replyBuffer[in.Next() % kReplyBufferSize] = in.Next();
+                // A hand-over of the transaction in flight, or a late one of an earlier
+                // transaction.
                 if (op & 0x80)
-                    mic.Engine().OnReply(1);
+                    mic.Engine().OnReply(1, reply.transaction.load() - (op & 0x03));
                 break;
             case 6:
                 mic.OnTimer(2 + arg % 3);

@@ -95,7 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             i += static_cast<size_t>(assembler.EchoReads());
             assembler.EchoDone();
         } else if (action == mic::ByteAction::Complete) {
-            mic.Engine().OnReply(1);
+            mic.Engine().OnReply(1, assembler.Transaction());
         }
         const mic::ProtocolEngine& engine = mic.Engine();
         if (engine.OnLineCount() < 0 || engine.OnLineCount() > mic::kRacks ||

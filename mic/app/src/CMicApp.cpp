@@ -7,7 +7,9 @@
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QSocketNotifier>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include "Demo.h"
@@ -17,6 +19,7 @@
 #include "mic/core/PresetFile.h"
 #include "mic/ui/CDiagnostics.h"
 #include "mic/ui/CMicDlg.h"
+#include "platform/TerminationSignals.h"
 #include "px5r/Simulator.h"
 
 namespace mic::app {
@@ -70,6 +73,14 @@ CMicApp::CMicApp(std::string baseName) : baseName_(std::move(baseName)) {}
 
 int CMicApp::InitInstance(const Arguments& args) {
     const bool demo = !args.demoDir.isEmpty();
+
+    // Log-off, shutdown, a service manager or Ctrl-C: taken over before the instance record
+    // can exist and given back only after it is gone, so that no signal leaves it behind.
+    // (A demo writes nothing that outlives it and keeps the default: it just ends.)
+    std::unique_ptr<platform::TerminationSignals> termination;
+    if (!demo) {
+        termination = std::make_unique<platform::TerminationSignals>();
+    }
 
     // A demo runs beside a real instance: it neither takes nor wakes the single instance.
     std::unique_ptr<CInstanceChecker> checker;
@@ -160,6 +171,25 @@ int CMicApp::InitInstance(const Arguments& args) {
         window.show();
         window.Initialise(publish);
         return RunDemo(window, simulator.get(), args.simulate, args.demoDir);
+    }
+
+    // A signal closes the program as a shutdown request from the console does: settings and
+    // snapshot saved, nothing asked. Every event loop is left, so a dialog that happens to be
+    // open (a message box, the port error) does not keep the program waiting for an operator
+    // who has gone.
+    std::unique_ptr<QSocketNotifier> signalNotifier;
+    if (termination->Valid()) {
+        signalNotifier =
+            std::make_unique<QSocketNotifier>(termination->Fd(), QSocketNotifier::Read);
+        QObject::connect(signalNotifier.get(), &QSocketNotifier::activated, &window, [&] {
+            const int number = termination->Take();
+            if (number == 0) {
+                return;
+            }
+            std::fprintf(stderr, "mic: %s: saving and closing\n", ::strsignal(number));
+            window.ShutdownRequest();
+            QCoreApplication::exit(0);
+        });
     }
     window.Initialise(publish);
     window.exec();

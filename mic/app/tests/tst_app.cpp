@@ -1,13 +1,17 @@
-// Start-up of mic: the "ZERIN" rule, the profile's defaults, and the single-instance rule run
-// with the real program.
+// Start-up of mic: the "ZERIN" rule, the profile's defaults, the single-instance rule run with
+// the real program, and the real program ended by a signal against px5r-sim.
+#include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
 #include <cstring>
 
 #include "CMicApp.h"
 #include "InstanceChecker.h"
 #include "ProfileSettings.h"
+#include "mic/core/SerialPort.h"
 #include "platform/registry.h"
 
 namespace reg = platform::registry;
@@ -28,6 +32,50 @@ uint32_t PublishedHandle() {
     std::memcpy(&h, v.data.data(), 4);
     return h;
 }
+
+bool SettingStored(const char* name) {
+    reg::Key key;
+    reg::Value v;
+    return reg::Key::root(reg::Hive::CurrentUser).open(kSettingsKey, key) == reg::Status::Ok &&
+           key.query(name, v) == reg::Status::Ok;
+}
+
+// px5r-sim as a separate program, driven through its stdin like an operator would.
+class SimulatorProgram {
+  public:
+    bool Start(int racks) {
+        process_.start(QStringLiteral(PX5R_SIM_PROGRAM),
+                       {QStringLiteral("--racks"), QString::number(racks)});
+        if (!process_.waitForStarted() || !process_.waitForReadyRead(10000)) {
+            return false;
+        }
+        device_ = QString::fromLocal8Bit(process_.readLine().trimmed());
+        return device_.startsWith(QLatin1String("/dev/"));
+    }
+    ~SimulatorProgram() {
+        process_.write("quit\n");
+        if (!process_.waitForFinished(5000)) {
+            process_.kill();
+            process_.waitForFinished(5000);
+        }
+    }
+    const QString& Device() const { return device_; }
+    void Command(const char* line) { process_.write(line), process_.write("\n"); }
+    // A counter of the line ("polls", "data", ...) as the simulator reports it now; -1 if none.
+    long Count(const QString& name) {
+        Command("stats");
+        for (int i = 0; i < 50 && !process_.canReadLine(); ++i) {
+            process_.waitForReadyRead(100);
+        }
+        const QString line = QString::fromLocal8Bit(process_.readLine());
+        const auto match = QRegularExpression(QStringLiteral("\\b%1 (\\d+)").arg(name)).match(line);
+        return match.hasMatch() ? match.captured(1).toLong() : -1;
+    }
+
+  private:
+    QProcess process_;
+    QString device_;
+};
 
 }  // namespace
 
@@ -141,6 +189,60 @@ class AppStart : public QObject {
 
         first.kill();
         first.waitForFinished(5000);
+    }
+
+    void aTerminationSignalSavesTheSnapshotAndSettingsAndRemovesTheRecord() {
+        SimulatorProgram sim;
+        QVERIFY(sim.Start(1));
+        reg::Key ports;
+        QCOMPARE(reg::Key::root(reg::Hive::LocalMachine).create(mic::kSerialPortsKey, ports),
+                 reg::Status::Ok);
+        QCOMPARE(reg::setString(ports, "COM1", sim.Device().toStdString()), reg::Status::Ok);
+        RegistryProfileWriter().WriteInt("Communication Port", 1);
+        QVERIFY(!SettingStored("Auto Load"));
+
+        QTemporaryDir stateDir;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("KESTANE_STATE_DIR"), stateDir.path());
+        QProcess mic;
+        mic.setProcessEnvironment(env);
+        mic.start(QStringLiteral(MIC_PROGRAM), {});
+        QVERIFY(mic.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(PublishedHandle() == uint32_t(mic.processId()), 20000);
+        // On line: the rack gets its state and is asked for its data.
+        QTRY_VERIFY_WITH_TIMEOUT(sim.Count(QStringLiteral("data")) >= 1, 30000);
+
+        // Rack 0, channel 3 on the front panel: 45 dB with phantom power. The controller learns
+        // it from the data block it asks for; the poll after that block shows it has.
+        const long dataBefore = sim.Count(QStringLiteral("data"));
+        sim.Command("panel 0 3 0x48");
+        QTRY_VERIFY_WITH_TIMEOUT(sim.Count(QStringLiteral("data")) > dataBefore, 20000);
+        const long polls = sim.Count(QStringLiteral("polls"));
+        QTRY_VERIFY_WITH_TIMEOUT(sim.Count(QStringLiteral("polls")) >= polls + 2, 20000);
+
+        QCOMPARE(::kill(static_cast<pid_t>(mic.processId()), SIGTERM), 0);
+        QVERIFY(mic.waitForFinished(15000));
+        QCOMPARE(mic.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(mic.exitCode(), 0);
+
+        QFile snapshot(stateDir.filePath(QStringLiteral("RestoreSnapshot.mic")));
+        QVERIFY(snapshot.open(QIODevice::ReadOnly));
+        const QByteArray bytes = snapshot.readAll();
+        QCOMPARE(bytes.size(), 5008);
+        auto setting = [&](int rack, int channel) {
+            uint32_t v;
+            std::memcpy(&v, bytes.constData() + 768 + 4 * (12 * rack + channel), 4);
+            return v;
+        };
+        QCOMPARE(setting(0, 3), 0x48u);
+        QCOMPARE(setting(0, 2), 0x03u);
+        QCOMPARE(setting(0, 4), 0x03u);
+
+        QCOMPARE(PublishedHandle(), 0u);
+        QVERIFY(SettingStored("Auto Load"));
+        QVERIFY(SettingStored("Auto Restore"));
+        QVERIFY(SettingStored("FileName"));
     }
 };
 

@@ -47,6 +47,23 @@ void ProtocolEngine::Reset() {
     versionScan_ = false;
     reply_.awaiting = kIdle;
     reply_.replyMode = kReplyNothing;
+    NextTransaction();
+}
+
+// A new number for the record: after the mode and `awaiting` of what comes next are in place
+// (the reader relies on that order), before anything goes to the port.
+void ProtocolEngine::NextTransaction() {
+    if (++transaction_ == 0)
+        transaction_ = 1;  // 0 means "no transaction" to the hand-over marker
+    reply_.transaction = transaction_;
+}
+
+// The transaction in flight is given up: a reply that is still on its way belongs to nobody.
+void ProtocolEngine::Abandon() {
+    reply_.replyMode = kReplyNothing;
+    reply_.awaiting = kIdle;
+    expected_ = 0;
+    NextTransaction();
 }
 
 // --- queued commands -------------------------------------------------------------------------
@@ -104,6 +121,7 @@ void ProtocolEngine::Transmit(const Frame& f, uint32_t mode, uint8_t expected, u
     expected_ = expected;
     reply_.replyMode = mode;
     reply_.awaiting = awaiting;
+    NextTransaction();
     timers_.SetTimer(kTimerTransaction, timeoutMs);
     Hand(f.bytes.data(), f.length);
 }
@@ -155,6 +173,7 @@ void ProtocolEngine::SendNext() {
         reply_.awaiting = kAwaitingReply;
         expected_ = code;
         reply_.replyMode = mode;
+        NextTransaction();
         timers_.SetTimer(kTimerTransaction, kTimeoutCommandMs);
         size_t length = 0;
         while (length < kSlotAddressCopy && (*slot)[length] != kFrameEnd)
@@ -191,25 +210,41 @@ void ProtocolEngine::Poll() {
 
 // --- transaction step ------------------------------------------------------------------------
 
+// The step runs from two places: timer 1 and the reader's hand-over. When the main thread is
+// held up, both can be waiting for it at once; whichever runs second must not take the
+// transaction that the first one started for its own (it would be abandoned unanswered and
+// its rack counted as failing). So the hand-over carries the number of its transaction, and
+// each path acts only for the transaction in flight.
 void ProtocolEngine::OnTransactionTimer() {
     if (halted_) {
         haltedRack_ = (haltedRack_ + 1) % kRacks;
         SendVersionRequest(haltedRack_);
         return;
     }
+    // The reply came in time and waits for this thread; the timer stays set, so should the
+    // hand-over be cancelled, the next firing deals with the completed record.
+    if (handingOver_.load() == transaction_)
+        return;
     Step();
 }
 
-void ProtocolEngine::OnReplyReady(uint32_t portNumber, const uint8_t* /*reply*/) {
-    if (invoker_) {
-        invoker_->CallAndWait([this, portNumber] { OnReply(portNumber); });
-    } else {
-        OnReply(portNumber);
+void ProtocolEngine::OnReplyReady(uint32_t portNumber, const uint8_t* /*reply*/,
+                                  uint32_t transaction) {
+    if (!invoker_) {
+        OnReply(portNumber, transaction);
+        return;
     }
+    handingOver_.store(transaction);
+    invoker_->CallAndWait([this, portNumber, transaction] { OnReply(portNumber, transaction); });
+    // Cleared here too in case the hand-over was cancelled without running.
+    uint32_t mine = transaction;
+    handingOver_.compare_exchange_strong(mine, 0);
 }
 
-void ProtocolEngine::OnReply(uint32_t portNumber) {
-    if (portNumber < 1 || portNumber > 4 || halted_)
+void ProtocolEngine::OnReply(uint32_t portNumber, uint32_t transaction) {
+    uint32_t mine = transaction;
+    handingOver_.compare_exchange_strong(mine, 0);
+    if (transaction != transaction_ || portNumber < 1 || portNumber > 4 || halted_)
         return;
     Step();
 }
@@ -351,9 +386,7 @@ void ProtocolEngine::StepVersion() {
         versionScan_ = false;
         versionRack_ = kRacks - 1;
         haltedRack_ = versionRack_;
-        reply_.replyMode = kReplyNothing;
-        reply_.awaiting = kIdle;
-        expected_ = 0;
+        Abandon();
         host_.VersionScanFinished();
         SendNext();
         return;
@@ -375,11 +408,8 @@ void ProtocolEngine::SetHalted(bool halted) {
     if (halted_ == halted)
         return;
     halted_ = halted;
-    if (!halted) {
-        reply_.replyMode = kReplyNothing;
-        reply_.awaiting = kIdle;
-        expected_ = 0;
-    }
+    if (!halted)
+        Abandon();
 }
 
 void ProtocolEngine::ResetTransactionFor(int rack) {
@@ -390,9 +420,7 @@ void ProtocolEngine::ResetTransactionFor(int rack) {
         (code == kCmdSetChannel || code == kCmdSetDirect || code == kCmdDataRequest)) {
         ring_.StepBack();
     }
-    reply_.replyMode = kReplyNothing;
-    reply_.awaiting = kIdle;
-    expected_ = 0;
+    Abandon();
     retries_ = 0;
     if (rack >= 0 && rack < kRacks)
         aimedRack_ = rack;

@@ -457,7 +457,8 @@ void CSerialPort::ServeInput(Line& line) {
             if (line.owner != nullptr && !line.stopping.load()) {
                 line.inHandOver.store(true);
                 line.owner->OnReplyReady(
-                    line.portNumber, reinterpret_cast<const uint8_t*>(reply_.replyBuffer.data()));
+                    line.portNumber, reinterpret_cast<const uint8_t*>(reply_.replyBuffer.data()),
+                    line.assembler.Transaction());
                 line.inHandOver.store(false);
             }
             if (line.stopping.load()) {

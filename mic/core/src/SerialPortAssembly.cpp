@@ -23,6 +23,10 @@ bool Printable(uint8_t b) {
 
 ByteAction CReplyAssembler::Process(uint8_t byte) {
     ReplyState& r = reply_;
+    // Taken before the mode is read. The engine writes a new transaction's number after its
+    // mode, so a byte that carries the new number is judged by the new mode; a byte taken
+    // while the engine moves on keeps the old number, and its hand-over is known as stale.
+    transaction_ = r.transaction.load();
     if (byte >= 0x80) {
         // Only the master sends bytes with the high bit, so this is the echo of our own
         // address byte; the rest of the frame follows it. echoLength keeps the reduced value,

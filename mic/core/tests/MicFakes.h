@@ -22,16 +22,35 @@ namespace mic::test {
 
 using Bytes = std::vector<uint8_t>;
 
+// Timers on a fake clock: time passes only when a test advances it.
 class FakeTimers : public MicTimers {
   public:
-    void SetTimer(int id, uint32_t periodMs) override { period[id] = periodMs; }
-    void KillTimer(int id) override { period.erase(id); }
+    void SetTimer(int id, uint32_t periodMs) override {
+        period[id] = periodMs;
+        dueAt[id] = nowMs + periodMs;
+    }
+    void KillTimer(int id) override {
+        period.erase(id);
+        dueAt.erase(id);
+    }
     bool Running(int id) const { return period.count(id) != 0; }
     std::optional<uint32_t> Period(int id) const {
         auto it = period.find(id);
         return it == period.end() ? std::nullopt : std::optional<uint32_t>(it->second);
     }
+    void Advance(uint64_t ms) { nowMs += ms; }
+    bool Due(int id) const {
+        auto it = dueAt.find(id);
+        return it != dueAt.end() && it->second <= nowMs;
+    }
+    // A repeating timer that fires is due again one period later.
+    void Fired(int id) {
+        if (Running(id))
+            dueAt[id] = nowMs + period[id];
+    }
     std::map<int, uint32_t> period;
+    std::map<int, uint64_t> dueAt;
+    uint64_t nowMs = 0;
 };
 
 class FakePort : public CommandPort {

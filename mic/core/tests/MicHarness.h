@@ -56,8 +56,9 @@ struct Harness : FakeServices {
 
     // The line delivers `byte`; a completed reply runs the transaction step.
     void Line(uint8_t byte) {
+        const uint32_t transaction = mic->Reply().transaction.load();
         if (FeedReplyByte(mic->Reply(), byte))
-            mic->Engine().OnReply(1);
+            mic->Engine().OnReply(1, transaction);
     }
     void Line(const Bytes& bytes) {
         for (uint8_t b : bytes)

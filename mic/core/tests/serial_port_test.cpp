@@ -78,11 +78,12 @@ struct RecordingSink : ReplySink {
         uint32_t mode;
         uint32_t count;
         Bytes buffer;
+        uint32_t transaction;
     };
     std::vector<Seen> seen;
     std::function<void()> during;
-    void OnReplyReady(uint32_t port, const uint8_t* buf) override {
-        Seen s{port, reply->replyMode, reply->replyCount, {}};
+    void OnReplyReady(uint32_t port, const uint8_t* buf, uint32_t transaction) override {
+        Seen s{port, reply->replyMode, reply->replyCount, {}, transaction};
         for (uint32_t i = 0; i < std::min<uint32_t>(s.count, kReplyBufferSize); ++i)
             s.buffer.push_back(reply->replyBuffer[i]);
         if (s.count == 0)
@@ -204,6 +205,7 @@ class SerialPortOnPty : public ::testing::Test {
 TEST_F(SerialPortOnPty, HandsOverAnAnswerAfterConsumingTheEcho) {
     OpenAndStart();
     EXPECT_TRUE(port->IsOpen());
+    reply.transaction = 41;
     Send({0x81, 0x01}, kReplySingleByte);
     ASSERT_EQ(far.Read(2), (Bytes{0x81, 0x01})) << "the 0xFF terminator is not sent";
     far.Write({0x81, 0x01, 0x06});
@@ -211,6 +213,7 @@ TEST_F(SerialPortOnPty, HandsOverAnAnswerAfterConsumingTheEcho) {
     EXPECT_EQ(sink.seen[0].port, 3u);
     EXPECT_EQ(sink.seen[0].mode, kReplyNothing);
     EXPECT_EQ(sink.seen[0].buffer[0], 0x06);
+    EXPECT_EQ(sink.seen[0].transaction, 41u) << "the answer is handed over as its frame's";
     EXPECT_EQ(reply.awaiting, kIdle);
 }
 

@@ -311,6 +311,12 @@ void CMicDlg::Initialise(const std::function<void()>& publish) {
     for (int r = 0; r < 16; ++r) {
         rack_[r]->SetPicture(RackButtonPicture(false, r == 0));
     }
+    // The first drawing of the artwork (SVG files, fonts, glyphs) takes the main thread for
+    // a long moment, and from the first poll on every reply and time-out waits for the main
+    // thread. So the window is drawn once now, before the port opens; its first paint on the
+    // screen then copies pictures already drawn.
+    RedrawRack();
+    grab();
     controller_->Initialise();
     if (publish) {
         publish();

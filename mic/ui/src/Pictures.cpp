@@ -2,10 +2,15 @@
 
 #include <QFile>
 #include <QHash>
+#include <QImage>
+#include <QPaintDevice>
 #include <QPainter>
 #include <QSvgRenderer>
 
+#include <cmath>
+#include <map>
 #include <memory>
+#include <tuple>
 
 namespace mic::ui {
 namespace {
@@ -30,6 +35,16 @@ QSvgRenderer* Renderer(int number) {
     return renderer.get();
 }
 
+// Pictures drawn once per size. Drawing an SVG is slow (its texts become glyph outlines every
+// time), and the window draws its pictures on the thread that also serves the line's replies:
+// a full repaint from the vectors holds a reply up for tens of milliseconds. Images, not
+// pixmaps, so that the cache may outlive the application object.
+using RenderedKey = std::tuple<int, int, int, int>;  // number, width, height (pixels), dpr x 100
+std::map<RenderedKey, QImage>& Rendered() {
+    static std::map<RenderedKey, QImage> rendered;
+    return rendered;
+}
+
 }  // namespace
 
 bool HasPicture(int number) {
@@ -42,9 +57,38 @@ QSize PictureSize(int number) {
 }
 
 void PaintPicture(QPainter& painter, int number, const QRectF& target) {
-    if (QSvgRenderer* r = Renderer(number)) {
-        r->render(&painter, target);
+    QSvgRenderer* r = Renderer(number);
+    if (!r || target.isEmpty()) {
+        return;
     }
+    // A scaled or turned painter gets the vectors: a copied image would blur.
+    if (painter.transform().type() > QTransform::TxTranslate) {
+        r->render(&painter, target);
+        return;
+    }
+    const qreal dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const QSize pixels = (target.size() * dpr).toSize();
+    if (pixels.isEmpty()) {
+        return;
+    }
+    const RenderedKey key{number, pixels.width(), pixels.height(),
+                          static_cast<int>(std::lround(dpr * 100))};
+    auto it = Rendered().find(key);
+    if (it == Rendered().end()) {
+        QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(dpr);
+        image.fill(Qt::transparent);
+        QPainter p(&image);
+        p.setRenderHint(QPainter::Antialiasing);
+        r->render(&p, QRectF(QPointF(0, 0), QSizeF(pixels) / dpr));
+        p.end();
+        it = Rendered().emplace(key, std::move(image)).first;
+    }
+    painter.drawImage(target.topLeft(), it->second);
+}
+
+int RenderedPictureCount() {
+    return static_cast<int>(Rendered().size());
 }
 
 }  // namespace mic::ui

@@ -13,8 +13,9 @@ class ReplySink {
     virtual ~ReplySink() = default;
     // Called on the reader thread; returns only after the engine has run its transaction step
     // for this reply (the reader waits, as the line protocol requires). `reply` points at the
-    // reply buffer of the ReplyState.
-    virtual void OnReplyReady(uint32_t portNumber, const uint8_t* reply) = 0;
+    // reply buffer of the ReplyState; `transaction` is the record's transaction number as it
+    // stood when the byte that completed the reply was taken.
+    virtual void OnReplyReady(uint32_t portNumber, const uint8_t* reply, uint32_t transaction) = 0;
 };
 
 class CommandPort {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -64,12 +65,16 @@ class ProtocolEngine : public ReplySink {
     void SendVersionRequest(int rack);
     void SendTest(int rack);
 
-    // Main thread. Timer 1 fired.
+    // Main thread. Timer 1 fired. A time-out whose transaction already has its reply on the
+    // way to this thread (the reader completed it and waits for the hand-over) changes
+    // nothing: the hand-over runs the step.
     void OnTransactionTimer();
     // Reader thread. A reply is complete; runs the transaction step on the main thread.
-    void OnReplyReady(uint32_t portNumber, const uint8_t* reply) override;
-    // Main thread. The transaction step for a reply handed over by the reader.
-    void OnReply(uint32_t portNumber);
+    void OnReplyReady(uint32_t portNumber, const uint8_t* reply, uint32_t transaction) override;
+    // Main thread. The transaction step for a reply handed over by the reader. A reply of any
+    // transaction but the one in flight (dealt with by its time-out, or abandoned) changes
+    // nothing.
+    void OnReply(uint32_t portNumber, uint32_t transaction);
 
     // Main thread. Guards of the operator rules.
     bool Collecting() const { return reply_.awaiting.load() == kReceivingReply; }
@@ -103,6 +108,9 @@ class ProtocolEngine : public ReplySink {
     uint32_t RetryCounter() const { return retries_; }
     int LastPolledRack() const { return polledRack_; }
     uint8_t ExpectedCommand() const { return expected_; }
+    // The number of the transaction in flight (or last finished); it changes with every frame
+    // sent and whenever a transaction is abandoned.
+    uint32_t Transaction() const { return transaction_; }
     const TransmitRing& Ring() const { return ring_; }
 
   private:
@@ -112,6 +120,8 @@ class ProtocolEngine : public ReplySink {
     void Poll();
     void Resend();
     void Hand(const uint8_t* frame, size_t length);
+    void NextTransaction();
+    void Abandon();
     void Transmit(const Frame& f, uint32_t mode, uint8_t expected, uint32_t awaiting,
                   uint32_t timeoutMs);
     void CountAnswer(int rack, bool good);
@@ -131,6 +141,10 @@ class ProtocolEngine : public ReplySink {
     TransmitRing ring_;
     uint32_t retries_ = 0;
     uint8_t expected_ = 0;
+    uint32_t transaction_ = 0;
+    // Written by the reader: the transaction whose completed reply it is handing over (0:
+    // none). Lets a time-out that the reply beat leave the step to the hand-over.
+    std::atomic<uint32_t> handingOver_{0};
     std::array<int, kRacks> counters_{};
     int onLineCount_ = 0;
     int polledRack_ = 0;

@@ -31,6 +31,12 @@ struct ReplyState {
     std::atomic<uint32_t> awaiting{kIdle};
     std::atomic<uint32_t> replyMode{kReplySingleByte};
     std::atomic<int32_t> echoLength{0};
+    // The transaction the record is prepared for: the engine numbers every frame it sends
+    // and writes the number here after the frame's mode and `awaiting`, before the frame goes
+    // to the port. The reader takes it with each byte and hands a completed reply over under
+    // that number, so a reply that the main thread has already dealt with, or given up on, is
+    // known for what it is.
+    std::atomic<uint32_t> transaction{0};
 };
 
 }  // namespace mic

@@ -60,12 +60,15 @@ class CReplyAssembler {
     ByteAction Process(uint8_t byte);
     // After ByteAction::Echo: the number of further echo bytes to read and discard.
     int EchoReads() const { return echoReads_; }
+    // After ByteAction::Complete: the transaction the completed reply belongs to.
+    uint32_t Transaction() const { return transaction_; }
     // Called once the echo has been consumed.
     void EchoDone() { reply_.replyCount.store(0); }
 
   private:
     ReplyState& reply_;
     int echoReads_ = 0;
+    uint32_t transaction_ = 0;
 };
 
 class CSerialPort : public CommandPort {

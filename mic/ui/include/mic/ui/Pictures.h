@@ -60,7 +60,10 @@ enum ExtraPicture : int {
 bool HasPicture(int number);
 // Natural size in logical pixels; empty for an unknown number.
 QSize PictureSize(int number);
-// Draws the picture into `target` (logical coordinates); nothing for an unknown number.
+// Draws the picture into `target` (logical coordinates); nothing for an unknown number. Each
+// picture is drawn from its vectors once per size and copied after that.
 void PaintPicture(QPainter& painter, int number, const QRectF& target);
+// How many picture sizes have been drawn from the vectors so far.
+int RenderedPictureCount();
 
 }  // namespace mic::ui
