@@ -1,0 +1,107 @@
+#!/usr/bin/env bash
+# Checks the Debian packages in DIR (default build/package) the way a studio would use them:
+# every package unpacks (dpkg-deb -x) into one temporary root; together they hold every file the
+# build installs, each once (save mic's own development files); dependencies name packages of
+# this set at this version, and every package with programs or libraries depends on libc6 (the
+# dependencies were found by dpkg-shlibdeps); no program or library carries an RPATH; the
+# unpacked mic answers --help; the desktop entry is valid and names a packaged program and icon;
+# a program built elsewhere finds objectkit (and rookclient when packaged) through the unpacked
+# -dev packages and runs against the unpacked libraries; and lintian reports no error.
+set -euo pipefail
+dir=$(cd "${1:-build/package}" && pwd)
+here=$(cd "$(dirname "$0")" && pwd)
+source_dir=$(cd "$here/../.." && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+root=$work/root
+failures=0
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+
+shopt -s nullglob
+debs=("$dir"/*.deb)
+[ ${#debs[@]} -gt 0 ] || { echo "FAIL: no packages in $dir (run scripts/package.sh)" >&2; exit 1; }
+
+declare -A version_of
+for deb in "${debs[@]}"; do
+  version_of[$(dpkg-deb -f "$deb" Package)]=$(dpkg-deb -f "$deb" Version)
+  mkdir -p "$work/one"
+  dpkg-deb -x "$deb" "$work/one"
+  (cd "$work/one" && find . ! -type d) >>"$work/packaged.txt"
+  dpkg-deb -x "$deb" "$root"
+  rm -rf "$work/one"
+done
+echo "unpacked: ${!version_of[*]}"
+for needed in mic libkestane-platform1 libobjectkit1 libobjectkit-dev; do
+  [ -n "${version_of[$needed]:-}" ] || fail "no package $needed"
+done
+
+# The same files as a plain install of the build, each in one package.
+sort "$work/packaged.txt" | uniq -d | sed 's/^/in two packages: /' >"$work/twice.txt"
+[ ! -s "$work/twice.txt" ] || fail "$(cat "$work/twice.txt")"
+cmake --install "$dir" --prefix "$work/all/usr" >/dev/null
+(cd "$work/all" && find . ! -type d | sort) >"$work/installed.txt"
+comm -23 "$work/installed.txt" <(sort -u "$work/packaged.txt") \
+  | grep -Ev '/include/kestane/(mic|px5r)/|/lib(mic_|px5rsim)[^/]*\.so$|/cmake/kestane/kestane-mic|/pkgconfig/(mic_|px5rsim)' \
+  >"$work/missing.txt" || true
+[ ! -s "$work/missing.txt" ] || fail "installed but in no package: $(cat "$work/missing.txt")"
+
+for deb in "${debs[@]}"; do
+  package=$(dpkg-deb -f "$deb" Package)
+  depends=$(dpkg-deb -f "$deb" Depends)
+  IFS=',' read -ra entries <<<"$depends"
+  for entry in "${entries[@]}"; do
+    name=$(awk '{print $1}' <<<"$entry")
+    [ -n "${version_of[$name]:-}" ] || continue
+    [[ $entry == *"(= ${version_of[$name]})"* ]] || fail "$package depends on '$entry', built ${version_of[$name]}"
+  done
+  if dpkg-deb -c "$deb" | grep -Eq '\./usr/(bin/|lib/.*\.so\.[0-9])'; then
+    grep -Eq '(^|, )libc6 ' <<<"$depends" || fail "$package has no libc6 dependency: $depends"
+  fi
+done
+
+libdir=$(dirname "$(find "$root" -name 'libobjectkit.so.*' | head -1)")
+while IFS= read -r -d '' file; do
+  if file -b "$file" | grep -q '^ELF'; then
+    ! readelf -d "$file" | grep -Eq 'RPATH|RUNPATH' || fail "${file#"$root"} carries an RPATH"
+    ! LD_LIBRARY_PATH=$libdir ldd "$file" | grep -q 'not found' || fail "${file#"$root"} misses libraries"
+  fi
+done < <(find "$root/usr/bin" "$libdir" -type f -print0)
+
+if ! LD_LIBRARY_PATH=$libdir "$root/usr/bin/mic" --help >"$work/help.txt"; then
+  fail "unpacked mic --help failed"
+elif ! grep -q '^Usage: mic' "$work/help.txt"; then
+  fail "unpacked mic --help printed: $(cat "$work/help.txt")"
+fi
+
+entry=$root/usr/share/applications/mic.desktop
+if desktop-file-validate "$entry"; then
+  program=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$entry" | head -1)
+  icon=$(sed -n 's/^Icon=//p' "$entry")
+  [ -x "$root/usr/bin/$program" ] || fail "desktop entry runs $program, not in the packages"
+  [ -f "$root/usr/share/icons/hicolor/scalable/apps/$icon.svg" ] || fail "no icon $icon.svg"
+else
+  fail "desktop entry is not valid"
+fi
+
+with_rookclient=OFF
+[ -z "${version_of[librookclient-dev]:-}" ] || with_rookclient=ON
+if cmake -S "$here/consumer" -B "$work/consumer" -G Ninja -DCMAKE_PREFIX_PATH="$root/usr" \
+     -DPACKAGE_ROOT="$root" -DWITH_ROOKCLIENT=$with_rookclient \
+     -DINSTALL_CONSUMER_DIR="$source_dir/tests/install/consumer" >"$work/consumer.log" 2>&1 \
+   && cmake --build "$work/consumer" >>"$work/consumer.log" 2>&1; then
+  LD_LIBRARY_PATH=$libdir "$work/consumer/objectkit_consumer/consumer" >/dev/null \
+    || fail "consumer built against the packages does not run"
+  LD_LIBRARY_PATH=$libdir "$work/consumer/all_headers" || fail "all_headers does not run"
+else
+  fail "consumer build against the unpacked -dev packages: $(cat "$work/consumer.log")"
+fi
+
+# lintian: errors fail, warnings are reported.
+lintian --fail-on error --no-tag-display-limit "${debs[@]}" | tee "$work/lintian.txt" || fail "lintian reports errors"
+echo "lintian: $(grep -c '^E:' "$work/lintian.txt" || true) errors, $(grep -c '^W:' "$work/lintian.txt" || true) warnings"
+
+if [ $failures -gt 0 ]; then
+  echo "$failures package checks failed" >&2
+  exit 1
+fi
+echo "packages unpack, run, build a consumer and pass lintian"
