@@ -138,7 +138,10 @@ function(kestane_install_packages)
             continue()
         endif()
         set(KESTANE_PACKAGE ${pkg})
+        # Groups that others link against come first: a targets file checks, when read, that
+        # the targets it refers to in other groups exist.
         kestane_linked_groups(${pkg} KESTANE_PACKAGE_GROUPS)
+        list(REVERSE KESTANE_PACKAGE_GROUPS)
         kestane_library_group(${pkg} own_group)
         list(APPEND KESTANE_PACKAGE_GROUPS ${own_group})
         configure_package_config_file(

@@ -83,31 +83,35 @@ list(REMOVE_DUPLICATES library_dirs)
 
 set(summary_platform "Kestane platform libraries")
 set(about_platform
-    "The registry, serial line, compound-file storage, message, object-server call, event log"
-    "and console settings libraries that the Kestane programs and libraries link against.")
+    "The registry, serial line, compound-file storage, message, object-server"
+    "call, event log and console settings libraries that the Kestane programs and"
+    "libraries link against.")
 set(summary_objectkit "Kestane automation data library")
 set(about_objectkit
-    "objectkit holds automation events and arrays, reads and writes automation files,"
-    "filters events, and handles edit decision lists, conform and value texts.")
+    "objectkit holds automation events and arrays, reads and writes automation"
+    "files, filters events, and handles edit decision lists, conform and value"
+    "texts.")
 set(summary_rookclient "Kestane console object server client library")
 set(about_rookclient
-    "rookclient holds the client proxies of the console's object server and the generic"
-    "server object they are built on.")
+    "rookclient holds the client proxies of the console's object server and the"
+    "generic server object they are built on.")
 set(summary_mic "Remote microphone pre-amp controller")
 set(about_mic
-    "mic controls up to 16 PX5R remote microphone pre-amp racks on one serial line: gain,"
-    "phantom power, phase, pad and direct output of the 12 channels of each rack, optionally"
-    "following the mixing console. px5r-sim, also in this package, runs simulated racks on a"
-    "pseudo-terminal; mic --simulate N runs them inside mic to try it without hardware.")
+    "mic controls up to 16 PX5R remote microphone pre-amp racks on one serial"
+    "line: gain, phantom power, phase, pad and direct output of the 12 channels"
+    "of each rack, optionally following the mixing console. px5r-sim, also in"
+    "this package, runs simulated racks on a pseudo-terminal; mic --simulate N"
+    "runs them inside mic to try it without hardware.")
 set(summary_rookd "Kestane console object server")
 set(about_rookd
-    "rookd serves the console's objects on the D-Bus session bus to programs built with"
-    "rookclient. D-Bus starts it when a client first asks for it, through its systemd user"
-    "unit.")
+    "rookd serves the console's objects on the D-Bus session bus to programs"
+    "built with rookclient. D-Bus starts it when a client first asks for it,"
+    "through its systemd user unit.")
 set(summary_tools "Kestane registry tool")
 set(about_tools
-    "kreg reads and writes the typed values of the Kestane registry, where the programs keep"
-    "their settings, such as the console type and the serial device of each port.")
+    "kreg reads and writes the typed values of the Kestane registry, where the"
+    "programs keep their settings, such as the console type and the serial device"
+    "of each port.")
 
 set(section_platform libs)
 set(section_objectkit libs)
@@ -119,11 +123,9 @@ set(section_tools utils)
 # What the CMake package files of objectkit and rookclient look for when a program finds them.
 set(config_build_depends "pkg-config, libsystemd-dev, libgsf-1-dev, libsqlite3-dev, zlib1g-dev, libfmt-dev")
 
-set(packaged "")
 foreach(component IN LISTS components)
     string(TOUPPER ${component} up)
     kestane_deb_name(${component} name)
-    list(APPEND packaged ${component})
     set(CPACK_DEBIAN_${up}_PACKAGE_NAME ${name})
     set(depends "")
     if(component MATCHES "^(.*)-dev$")
@@ -132,7 +134,8 @@ foreach(component IN LISTS components)
         kestane_deb_name(${base} runtime)
         string(JOIN "\n" about ${about_${base}})
         set(CPACK_COMPONENT_${up}_DESCRIPTION "${summary_${base}} - development files\n"
-            "Headers, CMake targets and pkg-config files for building against ${runtime}.\n"
+            "Headers, CMake targets and pkg-config files for building programs\n"
+            "against ${runtime}.\n"
             "${about}")
         string(JOIN "" CPACK_COMPONENT_${up}_DESCRIPTION ${CPACK_COMPONENT_${up}_DESCRIPTION})
         list(APPEND depends ${base})
@@ -152,10 +155,13 @@ foreach(component IN LISTS components)
             kestane_linked_groups(${target} linked)
             list(APPEND depends ${linked})
         endforeach()
-        # A package that ships shared libraries declares them for the packages built on it.
+        # A package that ships shared libraries declares them for the packages built on it and
+        # has dpkg refresh the linker cache when it is installed or removed.
         foreach(target IN LISTS targets_of_${component})
             if(target IN_LIST libraries)
                 set(CPACK_DEBIAN_${up}_PACKAGE_GENERATE_SHLIBS ON)
+                set(CPACK_DEBIAN_${up}_PACKAGE_CONTROL_EXTRA
+                    "${CMAKE_CURRENT_SOURCE_DIR}/triggers")
             endif()
         endforeach()
     endif()
@@ -175,7 +181,7 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
 set(CPACK_PACKAGING_INSTALL_PREFIX "${CMAKE_INSTALL_PREFIX}")
 set(CPACK_STRIP_FILES TRUE)
-set(CPACK_COMPONENTS_ALL ${packaged})
+set(CPACK_COMPONENTS_ALL ${components})
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_RELEASE ${KESTANE_DEB_RELEASE})

@@ -2,7 +2,7 @@
 # Checks the Debian packages in DIR (default build/package) the way a studio would use them:
 # every package unpacks (dpkg-deb -x) into one temporary root; together they hold every file the
 # build installs, each once (save mic's own development files); dependencies name packages of
-# this set at this version, and every package with programs or libraries depends on libc6 (the
+# this set at this version, apt can meet them all, and every package with programs or libraries depends on libc6 (the
 # dependencies were found by dpkg-shlibdeps); no program or library carries an RPATH; the
 # unpacked mic answers --help; the desktop entry is valid and names a packaged program and icon;
 # a program built elsewhere finds objectkit (and rookclient when packaged) through the unpacked
@@ -58,6 +58,10 @@ for deb in "${debs[@]}"; do
     grep -Eq '(^|, )libc6 ' <<<"$depends" || fail "$package has no libc6 dependency: $depends"
   fi
 done
+
+# apt resolves the whole set against this system's packages, as a studio installs it.
+apt-get install --simulate --no-install-recommends "${debs[@]}" >"$work/apt.txt" 2>&1 \
+  || fail "apt cannot install the packages: $(cat "$work/apt.txt")"
 
 libdir=$(dirname "$(find "$root" -name 'libobjectkit.so.*' | head -1)")
 while IFS= read -r -d '' file; do
