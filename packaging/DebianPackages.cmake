@@ -155,11 +155,10 @@ foreach(component IN LISTS components)
             kestane_linked_groups(${target} linked)
             list(APPEND depends ${linked})
         endforeach()
-        # A package that ships shared libraries declares them for the packages built on it and
-        # has dpkg refresh the linker cache when it is installed or removed.
+        # A package that ships shared libraries has dpkg refresh the linker cache when it is
+        # installed or removed (and declares its libraries in a shlibs file, below).
         foreach(target IN LISTS targets_of_${component})
             if(target IN_LIST libraries)
-                set(CPACK_DEBIAN_${up}_PACKAGE_GENERATE_SHLIBS ON)
                 set(CPACK_DEBIAN_${up}_PACKAGE_CONTROL_EXTRA
                     "${CMAKE_CURRENT_SOURCE_DIR}/triggers")
             endif()
@@ -190,6 +189,7 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SOURCE kestane)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${library_dirs})
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
 set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)

@@ -5,6 +5,7 @@
 # this set at this version, apt can meet them all, and every package with programs or libraries depends on libc6 (the
 # dependencies were found by dpkg-shlibdeps); no program or library carries an RPATH; the
 # unpacked mic answers --help; the desktop entry is valid and names a packaged program and icon;
+# rookd's D-Bus activation file and systemd unit agree and start the packaged rookd;
 # a program built elsewhere finds objectkit (and rookclient when packaged) through the unpacked
 # -dev packages and runs against the unpacked libraries; and lintian reports no error.
 set -euo pipefail
@@ -54,7 +55,7 @@ for deb in "${debs[@]}"; do
     [ -n "${version_of[$name]:-}" ] || continue
     [[ $entry == *"(= ${version_of[$name]})"* ]] || fail "$package depends on '$entry', built ${version_of[$name]}"
   done
-  if dpkg-deb -c "$deb" | grep -Eq '\./usr/(bin/|lib/.*\.so\.[0-9])'; then
+  if dpkg-deb -c "$deb" | awk '/^-/ {print $6}' | grep -Ec '^\./usr/(bin/|lib/.*\.so\.)' >/dev/null; then
     grep -Eq '(^|, )libc6 ' <<<"$depends" || fail "$package has no libc6 dependency: $depends"
   fi
 done
@@ -87,6 +88,25 @@ else
   fail "desktop entry is not valid"
 fi
 
+# rookd, when packaged: D-Bus finds the activation file by the bus name it is named for, and
+# both it and the systemd user unit start the packaged program.
+if [ -n "${version_of[rookd]:-}" ]; then
+  unit=$root/usr/lib/systemd/user/rookd.service
+  activation=$(find "$root/usr/share/dbus-1/services" -name '*.service' 2>/dev/null | head -1)
+  if [ ! -f "$unit" ] || [ -z "$activation" ]; then
+    fail "rookd lacks its systemd user unit or D-Bus activation file"
+  else
+    bus_name=$(sed -n 's/^Name=//p' "$activation")
+    [ "$(basename "$activation")" = "$bus_name.service" ] || fail "$activation is not named for $bus_name"
+    grep -qx "BusName=$bus_name" "$unit" || fail "rookd.service does not wait for $bus_name"
+    grep -qx "SystemdService=rookd.service" "$activation" || fail "activation does not use rookd.service"
+    for started in "$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$activation")" \
+                   "$(sed -n 's/^ExecStart=\([^ ]*\).*/\1/p' "$unit")"; do
+      [ -x "$root$started" ] || fail "rookd's session files start $started, not in the packages"
+    done
+  fi
+fi
+
 with_rookclient=OFF
 [ -z "${version_of[librookclient-dev]:-}" ] || with_rookclient=ON
 if cmake -S "$here/consumer" -B "$work/consumer" -G Ninja -DCMAKE_PREFIX_PATH="$root/usr" \
@@ -101,7 +121,7 @@ else
 fi
 
 # lintian: errors fail, warnings are reported.
-lintian --fail-on error --no-tag-display-limit "${debs[@]}" | tee "$work/lintian.txt" || fail "lintian reports errors"
+lintian --fail-on error --tag-display-limit 0 "${debs[@]}" | tee "$work/lintian.txt" || fail "lintian reports errors"
 echo "lintian: $(grep -c '^E:' "$work/lintian.txt" || true) errors, $(grep -c '^W:' "$work/lintian.txt" || true) warnings"
 
 if [ $failures -gt 0 ]; then
