@@ -39,8 +39,12 @@ done
 # The same files as a plain install of the build, each in one package.
 sort "$work/packaged.txt" | uniq -d | sed 's/^/in two packages: /' >"$work/twice.txt"
 [ ! -s "$work/twice.txt" ] || fail "$(cat "$work/twice.txt")"
-cmake --install "$dir" --prefix "$work/all/usr" >/dev/null
-(cd "$work/all" && find . ! -type d | sort) >"$work/installed.txt"
+if cmake --install "$dir" --prefix "$work/all/usr" >"$work/install.log" 2>&1; then
+  (cd "$work/all" && find . ! -type d | sort) >"$work/installed.txt"
+else
+  fail "cannot install the build in $dir: $(cat "$work/install.log")"
+  : >"$work/installed.txt"
+fi
 comm -23 "$work/installed.txt" <(sort -u "$work/packaged.txt") \
   | grep -Ev '/include/kestane/(mic|px5r)/|/lib(mic_|px5rsim)[^/]*\.so$|/cmake/kestane/kestane-mic|/pkgconfig/(mic_|px5rsim)' \
   >"$work/missing.txt" || true
