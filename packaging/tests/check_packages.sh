@@ -7,7 +7,8 @@
 # unpacked mic answers --help; the desktop entry is valid and names a packaged program and icon;
 # rookd's D-Bus activation file and systemd unit agree and start the packaged rookd;
 # a program built elsewhere finds objectkit (and rookclient when packaged) through the unpacked
-# -dev packages and runs against the unpacked libraries; and lintian reports no error.
+# -dev packages' CMake files, and objectkit through their pkg-config file, and runs against the
+# unpacked libraries; and lintian reports no error.
 set -euo pipefail
 dir=$(cd "${1:-build/package}" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
@@ -122,6 +123,17 @@ if cmake -S "$here/consumer" -B "$work/consumer" -G Ninja -DCMAKE_PREFIX_PATH="$
   LD_LIBRARY_PATH=$libdir "$work/consumer/all_headers" || fail "all_headers does not run"
 else
   fail "consumer build against the unpacked -dev packages: $(cat "$work/consumer.log")"
+fi
+
+# The same consumer through the unpacked pkg-config file; -rpath-link stands in for the system
+# library directory in which the linker would find objectkit's own dependencies.
+if flags=$(PKG_CONFIG_SYSROOT_DIR=$root PKG_CONFIG_LIBDIR=$libdir/pkgconfig \
+             pkg-config --cflags --libs objectkit) \
+   && c++ -std=c++20 "$source_dir/tests/install/consumer/main.cpp" $flags \
+        -Wl,-rpath-link,"$libdir" -o "$work/pc_consumer" 2>"$work/pc.log"; then
+  LD_LIBRARY_PATH=$libdir "$work/pc_consumer" >/dev/null || fail "pkg-config consumer does not run"
+else
+  fail "consumer build through pkg-config: $(cat "$work/pc.log" 2>/dev/null)"
 fi
 
 # lintian: errors fail, warnings are reported.
