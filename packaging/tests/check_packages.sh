@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Checks the Debian packages in DIR (default build/package) the way a studio would use them:
-# every package unpacks (dpkg-deb -x) into one temporary root; together they hold every file the
-# build installs, each once (save mic's own development files); dependencies name packages of
-# this set at this version, apt can meet them all, and every package with programs or libraries depends on libc6 (the
-# dependencies were found by dpkg-shlibdeps); no program or library carries an RPATH; the
-# unpacked mic answers --help; the desktop entry is valid and names a packaged program and icon;
-# rookd's D-Bus activation file and systemd unit agree and start the packaged rookd;
-# a program built elsewhere finds objectkit (and rookclient when packaged) through the unpacked
-# -dev packages' CMake files, and objectkit through their pkg-config file, and runs against the
-# unpacked libraries; and lintian reports no error.
+# - every package unpacks (dpkg-deb -x) into one temporary root; together they hold every file
+#   the build installs, each once, save mic's own development files;
+# - dependencies on packages of this set name this version, apt can meet them all, and every
+#   package with programs or libraries depends on libc6 (dpkg-shlibdeps ran);
+# - no program or library carries an RPATH, and each finds its libraries in the root;
+# - the unpacked mic answers --help; the desktop entry is valid and names a packaged program
+#   and icon; rookd's D-Bus activation file and systemd unit agree and start the packaged rookd;
+# - a program built elsewhere finds objectkit (and rookclient when packaged) through the
+#   unpacked -dev packages' CMake files, and objectkit through their pkg-config file, and runs
+#   against the unpacked libraries;
+# - lintian reports no error (its warnings are printed).
 set -euo pipefail
 dir=$(cd "${1:-build/package}" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
@@ -26,11 +28,8 @@ debs=("$dir"/*.deb)
 declare -A version_of
 for deb in "${debs[@]}"; do
   version_of[$(dpkg-deb -f "$deb" Package)]=$(dpkg-deb -f "$deb" Version)
-  mkdir -p "$work/one"
-  dpkg-deb -x "$deb" "$work/one"
-  (cd "$work/one" && find . ! -type d) >>"$work/packaged.txt"
+  dpkg-deb -c "$deb" | awk '!/^d/ {print $6}' >>"$work/packaged.txt"
   dpkg-deb -x "$deb" "$root"
-  rm -rf "$work/one"
 done
 echo "unpacked: ${!version_of[*]}"
 for needed in mic libkestane-platform1 libobjectkit1 libobjectkit-dev; do
@@ -40,15 +39,20 @@ done
 # The same files as a plain install of the build, each in one package.
 sort "$work/packaged.txt" | uniq -d | sed 's/^/in two packages: /' >"$work/twice.txt"
 [ ! -s "$work/twice.txt" ] || fail "$(cat "$work/twice.txt")"
-if cmake --install "$dir" --prefix "$work/all/usr" >"$work/install.log" 2>&1; then
+# mic's development files (its libraries' headers, link names, CMake and pkg-config files) are
+# installed by a plain install but packaged nowhere: nothing but mic builds against them.
+if cmake --install "$dir" --prefix "$work/all/usr" >"$work/install.log" 2>&1 \
+   && cmake --install "$dir" --prefix "$work/mic-dev/usr" --component mic-dev >>"$work/install.log" 2>&1
+then
   (cd "$work/all" && find . ! -type d | sort) >"$work/installed.txt"
+  (cd "$work/mic-dev" && find . ! -type d | sort) >"$work/unpackaged.txt"
 else
   fail "cannot install the build in $dir: $(cat "$work/install.log")"
   : >"$work/installed.txt"
+  : >"$work/unpackaged.txt"
 fi
-comm -23 "$work/installed.txt" <(sort -u "$work/packaged.txt") \
-  | grep -Ev '/include/kestane/(mic|px5r)/|/lib(mic_|px5rsim)[^/]*\.so$|/cmake/kestane/kestane-mic|/pkgconfig/(mic_|px5rsim)' \
-  >"$work/missing.txt" || true
+comm -23 "$work/installed.txt" <(sort -u "$work/packaged.txt" "$work/unpackaged.txt") \
+  >"$work/missing.txt"
 [ ! -s "$work/missing.txt" ] || fail "installed but in no package: $(cat "$work/missing.txt")"
 
 for deb in "${debs[@]}"; do
@@ -60,7 +64,8 @@ for deb in "${debs[@]}"; do
     [ -n "${version_of[$name]:-}" ] || continue
     [[ $entry == *"(= ${version_of[$name]})"* ]] || fail "$package depends on '$entry', built ${version_of[$name]}"
   done
-  if dpkg-deb -c "$deb" | awk '/^-/ {print $6}' | grep -Ec '^\./usr/(bin/|lib/.*\.so\.)' >/dev/null; then
+  if dpkg-deb -c "$deb" | awk '/^-/ {print $6}' | grep -Ec '^\./usr/(bin/|lib/.*\.so\.)' >/dev/null
+  then
     grep -Eq '(^|, )libc6 ' <<<"$depends" || fail "$package has no libc6 dependency: $depends"
   fi
 done
@@ -72,8 +77,10 @@ apt-get install --simulate --no-install-recommends "${debs[@]}" >"$work/apt.txt"
 libdir=$(dirname "$(find "$root" -name 'libobjectkit.so.*' | head -1)")
 while IFS= read -r -d '' file; do
   if file -b "$file" | grep -q '^ELF'; then
-    ! readelf -d "$file" | grep -Eq 'RPATH|RUNPATH' || fail "${file#"$root"} carries an RPATH"
-    ! LD_LIBRARY_PATH=$libdir ldd "$file" | grep -q 'not found' || fail "${file#"$root"} misses libraries"
+    readelf -d "$file" >"$work/dynamic.txt"
+    ! grep -Eq 'RPATH|RUNPATH' "$work/dynamic.txt" || fail "${file#"$root"} carries an RPATH"
+    LD_LIBRARY_PATH=$libdir ldd "$file" >"$work/ldd.txt" 2>&1 || true
+    ! grep -q 'not found' "$work/ldd.txt" || fail "${file#"$root"} misses libraries"
   fi
 done < <(find "$root/usr/bin" "$libdir" -type f -print0)
 
