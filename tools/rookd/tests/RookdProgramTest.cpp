@@ -7,9 +7,12 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <thread>
 
 #include "BusEnvironment.h"
+#include "PrivateBus.h"
+#include "Registration.h"
 #include "RookClient.h"
 #include "platform/com/bus.h"
 
@@ -179,4 +182,35 @@ TEST_F(RookdProgram, BusctlShowsEveryInterfaceOfTheContract) {
     const ToolResult control = RunTool(busctl + " /org/kestane/RookServer");
     EXPECT_NE(control.output.find("org.kestane.RookServer.Control"), std::string::npos);
     data->Release();
+}
+
+TEST(RookdActivation, AClientsFirstCallStartsTheServerFromItsServiceFile) {
+    const std::string savedAddress = getenv("DBUS_SESSION_BUS_ADDRESS");
+    char dir[] = "/tmp/rookd-services-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string name = UniqueBusName("activated");
+    {
+        FILE* service = std::fopen((std::string(dir) + "/" + name + ".service").c_str(), "w");
+        ASSERT_NE(service, nullptr);
+        std::fprintf(service, "[D-BUS Service]\nName=%s\nExec=%s --name %s\n", name.c_str(),
+                     ROOKD_PROGRAM, name.c_str());
+        std::fclose(service);
+    }
+    ASSERT_TRUE(RegisterServer(name));
+    {
+        platform::com::testing::PrivateBus bus(dir);
+        ASSERT_TRUE(bus.running());
+        // A new thread opens its connection on the bus that now has the service.
+        std::thread client([&] {
+            IDataObject* data = NewInstance();
+            ASSERT_NE(data, nullptr) << "the server was not started";
+            EXPECT_EQ(Send(data, MakeBlock(276, 16)), S_OK);
+            data->Release();
+            EXPECT_EQ(RunTool(std::string(ROOKCTL_PROGRAM) + " --name " + name + " exit").status,
+                      0);
+        });
+        client.join();
+    }
+    setenv("DBUS_SESSION_BUS_ADDRESS", savedAddress.c_str(), 1);
+    std::filesystem::remove_all(dir);
 }
