@@ -89,7 +89,11 @@ int OnGetData(sd_bus_message* m, void* userdata, sd_bus_error* error) {
         return BadArguments(error);
     }
     std::optional<std::vector<uint8_t>> block;
-    const HRESULT hr = RecordOf(userdata)->object->GetData(wire::FromWire(format), block);
+    HRESULT hr = RecordOf(userdata)->object->GetData(wire::FromWire(format), block);
+    if (block && block->size() > wire::kMaxBlockSize) {
+        block.reset();
+        hr = E_OUTOFMEMORY;
+    }
     sd_bus_message* reply = nullptr;
     int r = sd_bus_message_new_method_return(m, &reply);
     if (r < 0) {
@@ -302,7 +306,7 @@ ClassServer::~ClassServer() {
 
 size_t ClassServer::Push(InstanceId instance, std::span<const uint8_t> block) {
     auto it = impl_->instances.find(instance);
-    if (it == impl_->instances.end()) {
+    if (it == impl_->instances.end() || block.size() > wire::kMaxBlockSize) {
         return 0;
     }
     size_t queued = 0;

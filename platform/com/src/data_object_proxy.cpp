@@ -82,6 +82,9 @@ class DataObjectProxy final : public IDataObject {
             return DV_E_TYMED;
         }
         const size_t size = GlobalSize(medium->hGlobal);
+        if (size > wire::kMaxBlockSize) {
+            return E_INVALIDARG;
+        }
         void* bytes = GlobalLock(medium->hGlobal);
         if (!bytes) {
             return DV_E_TYMED;  // not a live block

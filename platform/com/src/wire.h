@@ -19,6 +19,10 @@ inline constexpr char kDataObjectInterface[] = "org.kestane.com.DataObject";
 inline constexpr char kSinkPathPrefix[] = "/org/kestane/com/sink/";
 inline constexpr char kSinkInterface[] = "org.kestane.com.AdviseSink";
 
+// The largest block the calls carry, well inside the message limits of every bus
+// configuration (a system bus allows 32 MiB messages, D-Bus arrays at most 64 MiB).
+inline constexpr size_t kMaxBlockSize = size_t{16} << 20;
+
 // FORMATETC without its target device: "quiu" (format, aspect, index, medium type).
 struct Format {
     uint16_t clipFormat = 0;

@@ -52,8 +52,7 @@ class MessagesAcrossProcesses : public ::testing::Test {
     void TearDown() override { platform::com::RemoveBusMessageTransport(); }
 
     // Processes the queue until `count` messages reached `into` or time runs out.
-    void WaitFor(std::vector<Received>& into, size_t count,
-                 std::chrono::milliseconds limit = 10s) {
+    void WaitFor(std::vector<Received>& into, size_t count, std::chrono::milliseconds limit = 10s) {
         const auto end = std::chrono::steady_clock::now() + limit;
         while (into.size() < count && std::chrono::steady_clock::now() < end) {
             queue_.waitAndProcess(50ms);

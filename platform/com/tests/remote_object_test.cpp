@@ -140,6 +140,22 @@ TEST_F(RemoteObject, SetDataCarriesTheFormatAndEveryByteOfSmallAndLargeBlocks) {
         EXPECT_EQ(instance.formats[0].lindex, -1);
     });
 
+    // A block larger than the calls carry is refused before it is sent, and the connection
+    // goes on working.
+    HGLOBAL huge = GlobalAlloc(GMEM_MOVEABLE, (size_t{16} << 20) + 1);
+    STGMEDIUM hugeMedium{TYMED_HGLOBAL, huge, nullptr};
+    FORMATETC hugeFormat = RookFormat();
+    EXPECT_EQ(data->SetData(&hugeFormat, &hugeMedium, 0), E_INVALIDARG);
+    GlobalFree(huge);
+    OnInstance([&](ClassServer& server, InstanceId id, ScriptedInstance& instance) {
+        EXPECT_EQ(instance.received.size(), 2u);
+        EXPECT_EQ(server.Push(id, std::vector<uint8_t>((size_t{16} << 20) + 1)), 0u);
+        instance.image = std::vector<uint8_t>((size_t{16} << 20) + 1);
+    });
+    STGMEDIUM got;
+    EXPECT_EQ(data->GetData(&hugeFormat, &got), E_OUTOFMEMORY);
+    EXPECT_EQ(got.hGlobal, nullptr);
+
     // A medium that is not a live global block never reaches the server.
     FORMATETC format = RookFormat();
     int notABlock = 0;

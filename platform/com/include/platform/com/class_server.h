@@ -51,7 +51,7 @@ class ClassServer {
     ClassServer& operator=(const ClassServer&) = delete;
 
     // Serving thread: sends `block` as OnDataChange to every advise connection of the
-    // instance; returns how many pushes were queued.
+    // instance; returns how many pushes were queued (none for a block over 16 MiB).
     size_t Push(InstanceId instance, std::span<const uint8_t> block);
     // Serving thread: the instance's object, null when it is gone.
     ServerInstance* Find(InstanceId instance) const;
