@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstdio>
 #include <future>
 #include <map>
@@ -295,6 +296,10 @@ bool InstallBusMessageTransport() {
     }
     installed = transport;
     msg::setRemoteTransport(transport);
+    // The receiver thread uses the message tables: stop it before they are destroyed at exit
+    // (registered after the tables exist, so it runs before their destructors).
+    static const bool stopAtExit = std::atexit([] { RemoveBusMessageTransport(); }) == 0;
+    (void)stopAtExit;
     return true;
 }
 
