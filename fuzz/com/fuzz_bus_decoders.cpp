@@ -17,7 +17,9 @@ using namespace platform::com;
 
 namespace {
 
+// Both ends live as long as the process.
 sd_bus* client = nullptr;
+sd_bus* server = nullptr;
 
 // Two ends of a socket pair, one a bus server: messages can be made without a bus daemon.
 void Connect() {
@@ -25,7 +27,6 @@ void Connect() {
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, fds) != 0) {
         abort();
     }
-    sd_bus* server = nullptr;
     sd_id128_t id;
     sd_id128_randomize(&id);
     sd_bus_new(&server);
@@ -73,14 +74,30 @@ void AppendArguments(sd_bus_message* m, Input& in) {
     for (int count = 0; in.size && count < 12; ++count) {
         int r = 0;
         switch (in.Byte() % 12) {
-            case 0: r = sd_bus_message_append(m, "y", in.Value<uint8_t>()); break;
-            case 1: r = sd_bus_message_append(m, "q", in.Value<uint16_t>()); break;
-            case 2: r = sd_bus_message_append(m, "i", in.Value<int32_t>()); break;
-            case 3: r = sd_bus_message_append(m, "u", in.Value<uint32_t>()); break;
-            case 4: r = sd_bus_message_append(m, "t", in.Value<uint64_t>()); break;
-            case 5: r = sd_bus_message_append(m, "x", in.Value<int64_t>()); break;
-            case 6: r = sd_bus_message_append(m, "b", in.Byte() & 1); break;
-            case 7: r = sd_bus_message_append(m, "s", in.Text().c_str()); break;
+            case 0:
+                r = sd_bus_message_append(m, "y", in.Value<uint8_t>());
+                break;
+            case 1:
+                r = sd_bus_message_append(m, "q", in.Value<uint16_t>());
+                break;
+            case 2:
+                r = sd_bus_message_append(m, "i", in.Value<int32_t>());
+                break;
+            case 3:
+                r = sd_bus_message_append(m, "u", in.Value<uint32_t>());
+                break;
+            case 4:
+                r = sd_bus_message_append(m, "t", in.Value<uint64_t>());
+                break;
+            case 5:
+                r = sd_bus_message_append(m, "x", in.Value<int64_t>());
+                break;
+            case 6:
+                r = sd_bus_message_append(m, "b", in.Byte() & 1);
+                break;
+            case 7:
+                r = sd_bus_message_append(m, "s", in.Text().c_str());
+                break;
             case 8: {
                 std::string path = "/" + in.Text();
                 r = sd_bus_message_append(m, "o", path.c_str());
@@ -95,8 +112,12 @@ void AppendArguments(sd_bus_message* m, Input& in) {
                 r = sd_bus_message_append_array(m, 'y', bytes.data(), n);
                 break;
             }
-            case 10: r = sd_bus_message_append(m, "d", in.Value<double>()); break;
-            default: r = sd_bus_message_append(m, "as", 2, in.Text().c_str(), "x"); break;
+            case 10:
+                r = sd_bus_message_append(m, "d", in.Value<double>());
+                break;
+            default:
+                r = sd_bus_message_append(m, "as", 2, in.Text().c_str(), "x");
+                break;
         }
         if (r < 0) {
             return;
@@ -120,27 +141,84 @@ void Touch(const char* text) {
 
 void Decode(int which, sd_bus_message* m) {
     switch (which) {
-        case 0: { wire::SetDataArgs a; if (wire::DecodeSetData(m, a) >= 0) Touch(a.block); break; }
-        case 1: { wire::Format f; wire::DecodeGetData(m, f); break; }
-        case 2: { wire::DAdviseArgs a; if (wire::DecodeDAdvise(m, a) >= 0) Touch(a.sinkPath); break; }
-        case 3: { uint32_t c; wire::DecodeDUnadvise(m, c); break; }
-        case 4: { CLSID c; wire::DecodeCreateInstance(m, c); break; }
-        case 5: { wire::SetDataArgs a; if (wire::DecodeOnDataChange(m, a) >= 0) Touch(a.block); break; }
-        case 6: { HRESULT hr; wire::DecodeResult(m, hr); break; }
-        case 7: { wire::GetDataReply a; if (wire::DecodeGetDataReply(m, a) >= 0) Touch(a.block); break; }
-        case 8: { wire::DAdviseReply a; wire::DecodeDAdviseReply(m, a); break; }
-        case 9: { wire::CreateInstanceReply a; if (wire::DecodeCreateInstanceReply(m, a) >= 0) Touch(a.path); break; }
-        case 10: { wire::CarriedMessage c; if (wire::DecodeBroadcast(m, c) >= 0) Touch(c.name); break; }
-        default: { wire::CarriedMessage c; if (wire::DecodePost(m, c) >= 0) Touch(c.name); break; }
+        case 0: {
+            wire::SetDataArgs a;
+            if (wire::DecodeSetData(m, a) >= 0)
+                Touch(a.block);
+            break;
+        }
+        case 1: {
+            wire::Format f;
+            wire::DecodeGetData(m, f);
+            break;
+        }
+        case 2: {
+            wire::DAdviseArgs a;
+            if (wire::DecodeDAdvise(m, a) >= 0)
+                Touch(a.sinkPath);
+            break;
+        }
+        case 3: {
+            uint32_t c;
+            wire::DecodeDUnadvise(m, c);
+            break;
+        }
+        case 4: {
+            CLSID c;
+            wire::DecodeCreateInstance(m, c);
+            break;
+        }
+        case 5: {
+            wire::SetDataArgs a;
+            if (wire::DecodeOnDataChange(m, a) >= 0)
+                Touch(a.block);
+            break;
+        }
+        case 6: {
+            HRESULT hr;
+            wire::DecodeResult(m, hr);
+            break;
+        }
+        case 7: {
+            wire::GetDataReply a;
+            if (wire::DecodeGetDataReply(m, a) >= 0)
+                Touch(a.block);
+            break;
+        }
+        case 8: {
+            wire::DAdviseReply a;
+            wire::DecodeDAdviseReply(m, a);
+            break;
+        }
+        case 9: {
+            wire::CreateInstanceReply a;
+            if (wire::DecodeCreateInstanceReply(m, a) >= 0)
+                Touch(a.path);
+            break;
+        }
+        case 10: {
+            wire::CarriedMessage c;
+            if (wire::DecodeBroadcast(m, c) >= 0)
+                Touch(c.name);
+            break;
+        }
+        default: {
+            wire::CarriedMessage c;
+            if (wire::DecodePost(m, c) >= 0)
+                Touch(c.name);
+            break;
+        }
     }
 }
 
 }  // namespace
 
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    Connect();
+    return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (!client) {
-        Connect();
-    }
     Input in{data, size};
     const int which = in.Byte() % 12;
     static uint64_t cookie = 1;
@@ -157,7 +235,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             return 0;
         }
     } else if (which >= 10) {
-        sd_bus_message_new_signal(client, &m, "/org/kestane/Messages", "org.kestane.Messages", "Post");
+        sd_bus_message_new_signal(client, &m, "/org/kestane/Messages", "org.kestane.Messages",
+                                  "Post");
     }
     AppendArguments(m, in);
     if (sd_bus_message_seal(m, cookie++, 0) >= 0 && sd_bus_message_rewind(m, 1) >= 0) {
