@@ -6,8 +6,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <future>
 #include <map>
 #include <mutex>
@@ -88,20 +88,67 @@ const sd_bus_vtable kMessagesVtable[] = {
     SD_BUS_VTABLE_END,
 };
 
-class BusMessageTransport final : public msg::RemoteTransport {
-  public:
-    BusMessageTransport() : token_(RandomToken()), stopFd_(eventfd(0, EFD_CLOEXEC)) {
+// What the receiver thread uses: shared with the thread, so that the thread never depends on
+// the transport object, whose last reference may be dropped on the receiver thread itself
+// (a post it delivers holds one for a moment).
+struct Receiver {
+    const uint64_t token = RandomToken();
+    const int stopFd = eventfd(0, EFD_CLOEXEC);
+    std::string busName;
+
+    Receiver() {
         char name[64];
         std::snprintf(name, sizeof name, "%sp%d_%016llx", wire::kMessagesNamePrefix,
-                      static_cast<int>(getpid()), static_cast<unsigned long long>(token_));
-        busName_ = name;
+                      static_cast<int>(getpid()), static_cast<unsigned long long>(token));
+        busName = name;
     }
+    ~Receiver() { close(stopFd); }
+
+    void Run(std::promise<bool>& ready) {
+        sd_bus* bus = detail::ThreadBus();
+        sd_bus_slot* slots[3] = {};
+        bool ok =
+            bus &&
+            sd_bus_add_object_vtable(bus, &slots[0], wire::kMessagesPath, wire::kMessagesInterface,
+                                     kMessagesVtable, this) >= 0 &&
+            sd_bus_add_match(bus, &slots[1],
+                             "type='signal',interface='org.kestane.Messages',member='Broadcast'",
+                             OnBroadcast, const_cast<uint64_t*>(&token)) >= 0 &&
+            sd_bus_add_match(bus, &slots[2],
+                             "type='signal',interface='org.kestane.Messages',member='Post'", OnPost,
+                             nullptr) >= 0 &&
+            sd_bus_request_name(bus, busName.c_str(), 0) >= 0;
+        ready.set_value(ok);
+        while (ok) {
+            ProcessCurrentThread();
+            const LoopWait wait = CurrentThreadWait();
+            if (wait.fd < 0) {
+                break;
+            }
+            pollfd fds[2] = {{wait.fd, wait.events, 0}, {stopFd, POLLIN, 0}};
+            poll(fds, 2, wait.timeoutMs);
+            if (fds[1].revents & POLLIN) {
+                break;
+            }
+        }
+        for (sd_bus_slot* slot : slots) {
+            sd_bus_slot_unref(slot);
+        }
+        if (ok) {
+            sd_bus_release_name(bus, busName.c_str());
+        }
+    }
+};
+
+class BusMessageTransport final : public msg::RemoteTransport {
+  public:
+    BusMessageTransport() : receiver_(std::make_shared<Receiver>()) {}
 
     // Starts the receiver; false when it cannot serve on the bus.
     bool Start() {
         std::promise<bool> ready;
         auto started = ready.get_future();
-        thread_ = std::thread([this, &ready] { Receive(ready); });
+        thread_ = std::thread([receiver = receiver_, &ready] { receiver->Run(ready); });
         if (!started.get()) {
             thread_.join();
             return false;
@@ -110,12 +157,16 @@ class BusMessageTransport final : public msg::RemoteTransport {
     }
 
     ~BusMessageTransport() override {
-        if (thread_.joinable()) {
-            const uint64_t one = 1;
-            [[maybe_unused]] ssize_t n = write(stopFd_, &one, sizeof one);
+        if (!thread_.joinable()) {
+            return;
+        }
+        const uint64_t one = 1;
+        [[maybe_unused]] ssize_t n = write(receiver_->stopFd, &one, sizeof one);
+        if (thread_.get_id() == std::this_thread::get_id()) {
+            thread_.detach();  // the receiver ends by itself once this delivery returns
+        } else {
             thread_.join();
         }
-        close(stopFd_);
     }
 
     msg::WindowHandle findWindow(std::string_view className) override {
@@ -141,7 +192,7 @@ class BusMessageTransport final : public msg::RemoteTransport {
             r = sd_bus_message_new_signal(bus, &m, wire::kMessagesPath, wire::kMessagesInterface,
                                           "Broadcast");
             if (r >= 0) {
-                r = sd_bus_message_append(m, "tsutx", token_, name.c_str(), message,
+                r = sd_bus_message_append(m, "tsutx", receiver_->token, name.c_str(), message,
                                           uint64_t{wParam}, int64_t{lParam});
             }
         } else {
@@ -155,8 +206,8 @@ class BusMessageTransport final : public msg::RemoteTransport {
                 r = sd_bus_message_set_destination(m, target.busName.c_str());
             }
             if (r >= 0) {
-                r = sd_bus_message_append(m, "ttsutx", token_, target.window, name.c_str(), message,
-                                          uint64_t{wParam}, int64_t{lParam});
+                r = sd_bus_message_append(m, "ttsutx", receiver_->token, target.window,
+                                          name.c_str(), message, uint64_t{wParam}, int64_t{lParam});
             }
         }
         detail::MessagePtr owned(m);
@@ -175,41 +226,6 @@ class BusMessageTransport final : public msg::RemoteTransport {
         uint64_t window = 0;
     };
 
-    void Receive(std::promise<bool>& ready) {
-        sd_bus* bus = detail::ThreadBus();
-        sd_bus_slot* slots[3] = {};
-        bool ok =
-            bus &&
-            sd_bus_add_object_vtable(bus, &slots[0], wire::kMessagesPath, wire::kMessagesInterface,
-                                     kMessagesVtable, this) >= 0 &&
-            sd_bus_add_match(bus, &slots[1],
-                             "type='signal',interface='org.kestane.Messages',member='Broadcast'",
-                             OnBroadcast, const_cast<uint64_t*>(&token_)) >= 0 &&
-            sd_bus_add_match(bus, &slots[2],
-                             "type='signal',interface='org.kestane.Messages',member='Post'", OnPost,
-                             nullptr) >= 0 &&
-            sd_bus_request_name(bus, busName_.c_str(), 0) >= 0;
-        ready.set_value(ok);
-        while (ok) {
-            ProcessCurrentThread();
-            const LoopWait wait = CurrentThreadWait();
-            if (wait.fd < 0) {
-                break;
-            }
-            pollfd fds[2] = {{wait.fd, wait.events, 0}, {stopFd_, POLLIN, 0}};
-            poll(fds, 2, wait.timeoutMs);
-            if (fds[1].revents & POLLIN) {
-                break;
-            }
-        }
-        for (sd_bus_slot* slot : slots) {
-            sd_bus_slot_unref(slot);
-        }
-        if (ok) {
-            sd_bus_release_name(bus, busName_.c_str());
-        }
-    }
-
     // The receivers of the other processes on the bus, in name order.
     std::vector<std::string> Peers() {
         std::vector<std::string> peers;
@@ -223,7 +239,7 @@ class BusMessageTransport final : public msg::RemoteTransport {
         const char* name = nullptr;
         const std::string prefix = wire::kMessagesNamePrefix;
         while (sd_bus_message_read(reply.get(), "s", &name) > 0) {
-            if (std::string_view(name).starts_with(prefix) && name != busName_) {
+            if (std::string_view(name).starts_with(prefix) && name != receiver_->busName) {
                 peers.emplace_back(name);
             }
         }
@@ -271,9 +287,7 @@ class BusMessageTransport final : public msg::RemoteTransport {
         return true;
     }
 
-    const uint64_t token_;
-    const int stopFd_;
-    std::string busName_;
+    std::shared_ptr<Receiver> receiver_;
     std::thread thread_;
     std::mutex mutex_;
     std::map<msg::WindowHandle, Remote> remotes_;
