@@ -411,3 +411,26 @@ TEST_F(RemoteObject, ASinkThatPostsQuitEndsTheMessagePumpWithItsCode) {
     data->DUnadvise(connection);
     data->Release();
 }
+
+TEST_F(RemoteObject, AnAdviseConnectionEndsWhenTheConnectionOfItsSinkLeavesTheBus) {
+    IDataObject* data = NewDataObject();
+    ASSERT_NE(data, nullptr);
+    TestSink sink;
+    std::thread advising([&] {
+        FORMATETC format = RookFormat();
+        DWORD connection = 0;
+        EXPECT_EQ(data->DAdvise(&format, ADVF_NODATA, &sink, &connection), S_OK);
+    });  // the thread ends, and its connection with it
+    advising.join();
+    auto adviseCount = [&] {
+        size_t count = 0;
+        OnInstance([&](ClassServer& server, InstanceId id, ScriptedInstance&) {
+            count = server.AdviseCount(id);
+        });
+        return count;
+    };
+    EXPECT_TRUE(PumpUntil([&] { return adviseCount() == 0; }));
+    EXPECT_EQ(ServerInstanceCount(), 1u) << "the instance belongs to the thread that made it";
+    data->Release();
+    EXPECT_EQ(sink.refs.load(), 0);
+}
