@@ -14,7 +14,7 @@ inline constexpr size_t kClientMonitorAttachSize = 224;
 inline constexpr size_t kClientNameOffset = 24;
 inline constexpr size_t kClientNameWidth = 200;
 inline constexpr size_t kRequestCodeOffset = kHeaderSize;
-inline constexpr size_t kClientMonitorBlockMinSize = kHeaderSize + 4;
+inline constexpr size_t kClientMonitorBlockSize = kHeaderSize + 4;  // pushed: header and code
 }  // namespace rookclient
 
 class CClientMonitorRookObject : public CGenericRookObject {
