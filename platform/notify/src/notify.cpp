@@ -19,9 +19,11 @@ Handler& Installed() {
     return *handler;
 }
 
+}  // namespace
+
 // Nobody may be there to press a button: the box becomes a line on stderr and an event-log
 // warning, and counts as answered with OK.
-int WriteBox(const std::string& text, const std::string& caption, uint32_t style) {
+int WriteMessageBox(const std::string& text, const std::string& caption, uint32_t) {
     const std::string title =
         caption.empty() ? std::string(program_invocation_short_name) : caption;
     std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
@@ -30,15 +32,13 @@ int WriteBox(const std::string& text, const std::string& caption, uint32_t style
     return IDOK;
 }
 
-}  // namespace
-
 int ShowMessageBox(const std::string& text, const std::string& caption, uint32_t style) {
     Handler handler;
     {
         std::lock_guard lock(HandlerMutex());
         handler = Installed();
     }
-    return handler ? handler(text, caption, style) : WriteBox(text, caption, style);
+    return handler ? handler(text, caption, style) : WriteMessageBox(text, caption, style);
 }
 
 Handler SetMessageBoxHandler(Handler handler) {

@@ -28,6 +28,10 @@ using Handler =
 int ShowMessageBox(const std::string& text, const std::string& caption = {},
                    uint32_t style = MB_OK);
 
+// The default: the box as a line on stderr and an event-log warning; answers OK. A handler
+// that cannot show a box (no display, wrong thread) may hand it on to this.
+int WriteMessageBox(const std::string& text, const std::string& caption, uint32_t style);
+
 // Installs the process's handler (an empty one restores the default) and returns the old one.
 Handler SetMessageBoxHandler(Handler handler);
 
