@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the build tree into a temporary prefix, then builds and runs a program that finds
-# objectkit through find_package() and one that finds it through pkg-config.
+# objectkit and rookclient through find_package(), and checks that pkg-config finds both.
 set -euo pipefail
 build_dir=$1
 # A sanitizer build's libraries need the consumer built with the same flags.
@@ -15,5 +15,5 @@ cmake -S "$source_dir/consumer" -B "$work/consumer" -G Ninja \
 cmake --build "$work/consumer" >/dev/null
 libdir=$(dirname "$(find "$work/prefix" -name 'libobjectkit.so' | head -1)")
 LD_LIBRARY_PATH="$libdir" "$work/consumer/consumer"
-PKG_CONFIG_PATH="$libdir/pkgconfig" pkg-config --exists objectkit
-echo "installed package found by CMake and pkg-config"
+PKG_CONFIG_PATH="$libdir/pkgconfig" pkg-config --exists objectkit rookclient
+echo "installed packages found by CMake and pkg-config"

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "ConsoleLink.h"
 #include "Demo.h"
 #include "InstanceChecker.h"
 #include "ProfileSettings.h"
@@ -127,7 +128,18 @@ int CMicApp::InitInstance(const Arguments& args) {
         options.deviceResolver = [simulatedDevice](uint32_t) { return simulatedDevice; };
     }
 
+    // With integration the mic-line receiver exists before the window that reads its image.
+    std::unique_ptr<ConsoleLink> link;
+    if (integration) {
+        InstallQtMessageBoxes();
+        link = std::make_unique<ConsoleLink>();
+        options.console = link->ImageSource();
+    }
+
     mic::ui::CMicDlg window(options);
+    if (link) {
+        link->AttachMicLine(window);
+    }
 
     // The wake-up channel that the published handle names.
     QLocalServer wakeServer;
@@ -159,9 +171,15 @@ int CMicApp::InitInstance(const Arguments& args) {
     if (demo) {
         window.show();
         window.Initialise(publish);
+        if (link) {
+            link->AttachClientMonitor();
+        }
         return RunDemo(window, simulator.get(), args.simulate, args.demoDir);
     }
     window.Initialise(publish);
+    if (link) {
+        link->AttachClientMonitor();
+    }
     window.exec();
     return 0;
 }
