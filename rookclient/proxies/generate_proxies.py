@@ -55,7 +55,9 @@ class Proxy:
     abstract: bool = False
     external: bool = False
     includes: list = field(default_factory=list)
-    images: list = field(default_factory=list)  # (type)
+    images: list = field(default_factory=list)  # (type, initialiser)
+    decode: str = "Decode"
+    linkin: str = ""
     words: list = field(default_factory=list)  # (accessor, offset)
     notice: str = ""
     notice_window: str = ""
@@ -71,6 +73,7 @@ CXX_TYPES = {
     "byte": "uint8_t",
     "bool": "bool",
     "window": "platform::messages::WindowHandle",
+    "client": "platform::messages::WindowHandle",
     "name": "const std::string&",
     "bytes": "std::span<const uint8_t>",
 }
@@ -93,7 +96,7 @@ def parse_params(text, fields, lineno):
         width = width or ""
         if offset in fields and not width:
             offset, width = fields[offset]
-        if kind not in ("window",) and not offset:
+        if kind not in ("window", "client") and not offset:
             raise TableError(f"line {lineno}: '{item}' needs an offset")
         if kind in ("name", "bytes") and not width:
             raise TableError(f"line {lineno}: '{item}' needs a width")
@@ -163,12 +166,17 @@ def parse(path):
         if word == "include":
             current.includes.append(rest)
         elif word == "image":
-            current.images.append(rest)
+            typ, _, init = rest.partition(" ")
+            current.images.append((typ, init.strip()))
+        elif word == "decode":
+            current.decode = rest
+        elif word == "linkin":
+            current.linkin = rest
         elif word == "word":
             acc, off = rest.split()
             current.words.append((acc, off))
         elif word == "notice":
-            m = re.fullmatch(r"(\"[^\"]*\")\s+(\S+)", rest)
+            m = re.fullmatch(r"(\S+)\s+(\S+)", rest)
             if not m:
                 raise TableError(f"line {lineno}: notice \"Name\" window-expression")
             current.notice, current.notice_window = m.group(1), m.group(2)
@@ -234,6 +242,9 @@ def signature(op):
 def fill_lines(op):
     lines = []
     for p in op.params:
+        if p.kind == "client":
+            lines.append(f"clientWindow_ = {p.name};")
+            continue
         if p.kind == "window":
             if p.offset:
                 lines.append(f"block.PutU32({p.offset}, static_cast<uint32_t>({p.name}));")
@@ -288,7 +299,9 @@ def payload_doc(op):
         return " ".join(op.doc)
     parts = []
     for p in op.params:
-        if p.kind == "window":
+        if p.kind == "client":
+            parts.append(f"{p.name} kept for notices")
+        elif p.kind == "window":
             parts.append(f"replyWindow={p.name}")
         elif p.kind == "const":
             parts.append(f"{p.name}@{p.offset}")
@@ -390,11 +403,13 @@ def generate(proxies, constants, outdir):
         for acc, off in p.words:
             hdr.append(f"    // The word at {off} of the last image the server pushed.")
             hdr.append(f"    uint32_t {acc}() const {{ return {member_of(acc)}_; }}")
-        for img in p.images:
-            hdr.append("    // The object's data image, replaced by every pushed block that decodes.")
+        for img, _ in p.images:
+            hdr.append("    // The object's data image, replaced by every pushed block that decodes."
+                       if p.decode != "none" else "    // The object's data, kept and edited here.")
             hdr.append(f"    const {img}& Image() const {{ return image_; }}")
             hdr.append(f"    {img}& Image() {{ return image_; }}")
-        if p.words or p.images:
+        decodes = (p.words or p.images or p.linkin) and p.decode != "none"
+        if decodes:
             hdr.append("    // Decodes the block into the image; a short or untruthful block is ignored.")
             hdr.append("    int OnLinkIn(_CommsStructure* block) override;")
             src += link_in(p)
@@ -403,13 +418,16 @@ def generate(proxies, constants, outdir):
             hdr.append("  protected:")
             for mbr in p.members:
                 hdr.append(f"    {mbr}")
-        if p.words or p.images:
+        client = any(prm.kind == "client" for op in p.ops for prm in op.params)
+        if p.words or p.images or client:
             hdr.append("")
             hdr.append("  private:")
             for acc, off in p.words:
                 hdr.append(f"    uint32_t {member_of(acc)}_ = 0;")
-            for img in p.images:
-                hdr.append(f"    {img} image_;")
+            for img, init in p.images:
+                hdr.append(f"    {img} image_{init or '{}'};")
+            if client:
+                hdr.append("    platform::messages::WindowHandle clientWindow_ = 0;")
         hdr.append("};")
         hdr.append("")
 
@@ -435,13 +453,22 @@ def link_in(p):
         for acc, off in p.words:
             src.append(f"        {member_of(acc)}_ = rookclient::LoadLE32(bytes, {off});")
         src.append("    }")
-    for _ in p.images:
-        src.append("    const uint8_t* bytes = CheckedBlock(block, rookclient::kHeaderSize, SIZE_MAX);")
-        src.append("    if (!bytes || !image_.Decode({bytes, DeliveredBlockSize()})) {")
-        src.append("        return 1;")
-        src.append("    }")
+        src.append("    return 1;")
+        src.append("}")
+        src.append("")
+        return src
+    src.append("    const uint8_t* bytes = CheckedBlock(block, rookclient::kHeaderSize, SIZE_MAX);")
+    src.append("    if (!bytes) {")
+    src.append("        return 1;")
+    src.append("    }")
+    src.append("    const std::span<const uint8_t> data(bytes, DeliveredBlockSize());")
+    decode = f"{p.linkin}(data)" if p.linkin else f"image_.{p.decode}(data)"
     if p.notice:
-        src.append(f"    rookclient::PostNotice({p.notice_window}, {p.notice});")
+        src.append(f"    if ({decode}) {{")
+        src.append(f"        rookclient::PostNotice({p.notice_window}, {p.notice});")
+        src.append("    }")
+    else:
+        src.append(f"    {decode};")
     src.append("    return 1;")
     src.append("}")
     src.append("")

@@ -28,12 +28,12 @@ CommsBlock NamedConfigBlock(uint32_t command, std::string_view name, uint32_t wi
 }
 
 void WriteIOSearch(CommsBlock& block, size_t at, const StructIOSearch& port) {
-    for (size_t i = 0; i < port.words.size(); ++i) {
-        block.PutI32(at + 4 * i, port.words[i]);
+    constexpr size_t kWords = 5;
+    for (size_t i = 0; i < kWords; ++i) {
+        block.PutI32(at + 4 * i, port.Word(i));
     }
-    block.PutBytes(
-        at + 4 * port.words.size(),
-        std::span(reinterpret_cast<const uint8_t*>(port.label.data()), port.label.size()));
+    block.PutBytes(at + 4 * kWords,
+                   std::span(reinterpret_cast<const uint8_t*>(port.text), sizeof port.text));
 }
 
 CommsBlock SaveBlock(const IOConfigImage& image, std::string_view name, int32_t flag,
@@ -129,9 +129,9 @@ CommsBlock SaveGroupedPorts(const IOConfigImage& image) {
 CommsBlock QuickSetDelay(const StructIOSearch& port, int32_t samples, int32_t inputUnits,
                          int32_t side) {
     CommsBlock block(kQuickSetDelay, kQuickDelaySize);
-    block.PutI32(16, port.words[2]);
-    block.PutI32(20, port.words[3]);
-    block.PutI32(24, port.words[4]);
+    block.PutI32(16, port.rack);
+    block.PutI32(20, port.card);
+    block.PutI32(24, port.port);
     block.PutI32(28, inputUnits);
     block.PutI32(32, samples);
     block.PutI32(36, side);

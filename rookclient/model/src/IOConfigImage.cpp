@@ -293,7 +293,7 @@ void IOConfigImage::SetRelay(const StructIOSearch& port, int value, int side) {
 
 void IOConfigImage::SetStereo(const StructIOSearch& port, int value, int side) {
     StructIOSearch partner = port;
-    partner.words[4] ^= 1;
+    partner.port ^= 1;
     Edit(port, side).stereo = value;
     Edit(partner, side).stereo = value;
 }

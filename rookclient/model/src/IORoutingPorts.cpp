@@ -26,6 +26,11 @@ std::string_view StructIOSearch::Text() const {
     return {text, strnlen(text, sizeof text)};
 }
 
+void StructIOSearch::SetLabel(std::string_view label) {
+    std::memset(text, 0, sizeof text);
+    std::memcpy(text, label.data(), std::min(label.size(), sizeof text));
+}
+
 const IORoutingImage::SlotDescriptor* IORoutingImage::Slot(int rack, int slot) const {
     if (rack < 0 || rack >= numRacks_ || slot < 0 || slot >= kSlots) {
         return nullptr;

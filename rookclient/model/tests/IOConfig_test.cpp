@@ -15,7 +15,9 @@ constexpr int kOutput = 0;
 
 StructIOSearch Port(int32_t word2, int32_t index, std::string_view label = "MIC 1 12") {
     StructIOSearch port;
-    port.words = {0, 0, word2, 5, index};
+    port.rack = word2;
+    port.card = 5;
+    port.port = index;
     port.SetLabel(label);
     return port;
 }
@@ -409,7 +411,7 @@ TEST(IOConfigCommands, ConfigurationBlocksPlaceNameArgumentsAndWindow) {
 TEST(IOConfigCommands, QuickSetDelayStoresAndSendsTheDelayInSamples) {
     IOConfigImage image = At(48000, kDelayMilliseconds);
     StructIOSearch port = Port(9, 3);
-    port.words[3] = 11;
+    port.card = 11;
     const CommsBlock b = io::QuickSetDelay(image, port, 100, kInput);
     BlockReader r(b.Bytes());
     ASSERT_TRUE(r.Valid());

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "rookclient/model/StructIOSearch.h"
+
 namespace rookclient::model {
 
 // Units in which the user sees and enters delays.
@@ -19,29 +21,13 @@ enum DelayUnits : int {
     kDelayTenthsOfFrame = 3,
 };
 
-// Names one port: five words (2, 3 and 4 are the port key; 4 is the port's index, and ports 2k
-// and 2k + 1 form a stereo pair) and the port's default label: five characters of short
-// name, a blank, then the default number in decimal. 52 bytes on the wire.
-struct StructIOSearch {
-    static constexpr size_t kWireSize = 52;
-    static constexpr size_t kLabelWidth = 32;
-    std::array<int32_t, 5> words{};
-    std::array<char, kLabelWidth> label{};
-
-    // The label up to its terminator or the field's end.
-    std::string_view Label() const;
-    void SetLabel(std::string_view text);
-};
-
 // A port's key as the configuration stores it: (word 3, word 2, word 4).
 struct PortKey {
     int32_t word3 = 0;
     int32_t word2 = 0;
     int32_t word4 = 0;
 
-    static PortKey Of(const StructIOSearch& port) {
-        return {port.words[3], port.words[2], port.words[4]};
-    }
+    static PortKey Of(const StructIOSearch& port) { return {port.card, port.rack, port.port}; }
     // The quad MADI card the port sits on: a card carries four blocks of word 2.
     int32_t Card() const { return word2 / 4; }
     bool IsOddMember() const { return (word4 & 1) != 0; }
