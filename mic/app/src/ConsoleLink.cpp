@@ -2,15 +2,13 @@
 
 #include <platform/com/activation.h>
 #include <platform/com/loop.h>
+#include <platform/com/message_transport.h>
+#include <platform/com/qt_bus_watcher.h>
 #include <platform/notify.h>
-#include <poll.h>
 
-#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QMessageBox>
-#include <QSocketNotifier>
 #include <QThread>
-#include <QTimer>
 
 #include "mic/core/ClientMonitorReceptacle.h"
 #include "mic/core/MicLineInterface.h"
@@ -18,57 +16,13 @@
 
 namespace mic::app {
 
-// Watches the thread's object-server connection in the Qt loop. Before the loop blocks it asks
-// again what to wait for: a synchronous call may have parked pushes, leaving the socket quiet,
-// and the time-out of 0 that the connection then asks for is kept by a timer.
-class BusPump : public QObject {
-  public:
-    BusPump() {
-        timer_.setSingleShot(true);
-        connect(&timer_, &QTimer::timeout, this, &BusPump::Process);
-        connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
-                &BusPump::Rearm);
-        Rearm();
-    }
-
-  private:
-    void Process() {
-        platform::com::ProcessCurrentThread();
-        Rearm();
-    }
-
-    void Rearm() {
-        const platform::com::LoopWait wait = platform::com::CurrentThreadWait();
-        if (wait.fd != fd_) {
-            read_.reset();
-            write_.reset();
-            fd_ = wait.fd;
-            if (fd_ >= 0) {
-                read_ = std::make_unique<QSocketNotifier>(fd_, QSocketNotifier::Read);
-                write_ = std::make_unique<QSocketNotifier>(fd_, QSocketNotifier::Write);
-                connect(read_.get(), &QSocketNotifier::activated, this, &BusPump::Process);
-                connect(write_.get(), &QSocketNotifier::activated, this, &BusPump::Process);
-            }
-        }
-        if (write_) {
-            write_->setEnabled((wait.events & POLLOUT) != 0);
-        }
-        if (wait.timeoutMs < 0) {
-            timer_.stop();
-        } else if (!timer_.isActive() || timer_.remainingTime() > wait.timeoutMs) {
-            timer_.start(wait.timeoutMs);
-        }
-    }
-
-    int fd_ = -1;
-    std::unique_ptr<QSocketNotifier> read_;
-    std::unique_ptr<QSocketNotifier> write_;
-    QTimer timer_;
-};
-
 ConsoleLink::ConsoleLink() {
     platform::com::CoInitialize();
-    pump_ = std::make_unique<BusPump>();
+    // The "ConsoleGoneTitsUp" broadcast must reach the console's other programs; without a
+    // bus it stays inside this process.
+    platform::com::InstallBusMessageTransport();
+    // Pushes are delivered while the Qt loop runs (the watcher re-checks before it blocks).
+    pump_ = std::make_unique<platform::com::QtBusWatcher>();
     // A server that never became ready ends the thread's loop: mic closes as on a close
     // request, keeping its settings and snapshot. Queued, so that it also works while the
     // window is still being made.
@@ -84,6 +38,7 @@ ConsoleLink::~ConsoleLink() {
     monitor_.reset();
     platform::com::SetQuitHandler({});
     pump_.reset();
+    platform::com::RemoveBusMessageTransport();
     platform::com::CoUninitialize();
 }
 

@@ -18,9 +18,11 @@ class CMicDlg;
 }
 }  // namespace mic
 
-namespace mic::app {
+namespace platform::com {
+class QtBusWatcher;
+}
 
-class BusPump;
+namespace mic::app {
 
 class ConsoleLink : public QObject, public ConsoleNoticeTarget {
   public:
@@ -44,7 +46,7 @@ class ConsoleLink : public QObject, public ConsoleNoticeTarget {
 
   private:
     QPointer<mic::ui::CMicDlg> window_;
-    std::unique_ptr<BusPump> pump_;
+    std::unique_ptr<platform::com::QtBusWatcher> pump_;
     std::unique_ptr<CMicLineInterface> micLine_;
     std::unique_ptr<CClientMonitorReceptacle> monitor_;
 };

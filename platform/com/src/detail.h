@@ -13,6 +13,8 @@ HRESULT GetRemoteClassObject(REFCLSID clsid, REFIID iid, void** object);
 
 // The number of a clipboard format name, agreed between processes.
 CLIPFORMAT SharedClipboardFormat(std::string_view name);
+// The number the name hashes to, before any in-process collision is resolved.
+CLIPFORMAT HashedClipboardFormat(std::string_view name);
 
 // The calling thread's connection: what to wait for, and dispatching what is pending.
 LoopWait ConnectionWait();

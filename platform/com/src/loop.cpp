@@ -5,6 +5,7 @@
 #include <platform/messages.h>
 
 #include "detail.h"
+#include "thread_bus.h"
 
 namespace platform::com {
 namespace {
@@ -41,6 +42,7 @@ void SetQuitHandler(QuitHandler handler) {
 
 int RunMessagePump(platform::messages::MessageQueue* queue) {
     threadLoop.quit = false;
+    detail::ThreadBus();  // a pump waits for the server's pushes, so it needs the connection
     while (!threadLoop.quit) {
         ProcessCurrentThread();
         if (queue) {

@@ -234,46 +234,69 @@ bool isWindow(WindowHandle window) {
     return lookup(window) != nullptr;
 }
 
+namespace {
+
+// The first-created live top-level window of the class; caller holds the registry lock.
+WindowHandle findLocalLocked(Registry& reg, std::string_view className) {
+    const std::string key = Lower(className);
+    WindowHandle best = 0;
+    uint64_t bestOrder = UINT64_MAX;
+    for (const auto& [handle, window] : reg.windows) {
+        if (window->topLevel && window->className == key && window->order < bestOrder) {
+            best = handle;
+            bestOrder = window->order;
+        }
+    }
+    return best;
+}
+
+}  // namespace
+
+WindowHandle findLocalWindow(std::string_view className) {
+    auto& reg = registry();
+    std::lock_guard lock(reg.mutex);
+    return findLocalLocked(reg, className);
+}
+
 WindowHandle findWindow(std::string_view className) {
     auto& reg = registry();
     std::shared_ptr<RemoteTransport> transport;
     {
         std::lock_guard lock(reg.mutex);
-        const std::string key = Lower(className);
-        WindowHandle best = 0;
-        uint64_t bestOrder = UINT64_MAX;
-        for (const auto& [handle, window] : reg.windows) {
-            if (window->topLevel && window->className == key && window->order < bestOrder) {
-                best = handle;
-                bestOrder = window->order;
-            }
-        }
-        if (best != 0) {
-            return best;
+        if (const WindowHandle local = findLocalLocked(reg, className)) {
+            return local;
         }
         transport = reg.transport;
     }
     return transport ? transport->findWindow(className) : 0;
 }
 
+void broadcastLocally(MessageId message, WParam wParam, LParam lParam) {
+    auto& reg = registry();
+    std::vector<std::pair<WindowHandle, std::shared_ptr<MessageQueue::State>>> targets;
+    {
+        std::lock_guard lock(reg.mutex);
+        for (const auto& [handle, w] : reg.windows) {
+            if (w->topLevel) {
+                if (auto queue = w->queue.lock()) {
+                    targets.emplace_back(handle, std::move(queue));
+                }
+            }
+        }
+    }
+    for (auto& [handle, queue] : targets) {
+        queue->Push({handle, message, wParam, lParam, nullptr});
+    }
+}
+
 bool postMessage(WindowHandle window, MessageId message, WParam wParam, LParam lParam) {
     auto& reg = registry();
     if (window == kBroadcast) {
-        std::vector<std::pair<WindowHandle, std::shared_ptr<MessageQueue::State>>> targets;
+        broadcastLocally(message, wParam, lParam);
         std::shared_ptr<RemoteTransport> transport;
         {
             std::lock_guard lock(reg.mutex);
-            for (const auto& [handle, w] : reg.windows) {
-                if (w->topLevel) {
-                    if (auto queue = w->queue.lock()) {
-                        targets.emplace_back(handle, std::move(queue));
-                    }
-                }
-            }
             transport = reg.transport;
-        }
-        for (auto& [handle, queue] : targets) {
-            queue->Push({handle, message, wParam, lParam, nullptr});
         }
         if (transport) {
             transport->post(kBroadcast, registeredMessageName(message), message, wParam, lParam);

@@ -68,6 +68,13 @@ bool isWindow(WindowHandle window);
 // alive; else what the remote transport finds; else 0.
 WindowHandle findWindow(std::string_view className);
 
+// The top-level window of that class in this process only (0 when there is none).
+WindowHandle findLocalWindow(std::string_view className);
+
+// Queues a copy of the message for every top-level window of this process, and for no other
+// process: what a broadcast that came from another process does here.
+void broadcastLocally(MessageId message, WParam wParam, LParam lParam);
+
 // Queues the message for the window's thread and returns at once. False when the window does
 // not exist. kBroadcast queues a copy for every top-level window and is true.
 bool postMessage(WindowHandle window, MessageId message, WParam wParam, LParam lParam);

@@ -47,6 +47,10 @@ inline constexpr HRESULT CO_E_DLLNOTFOUND = MakeResult(0x800401F8);
 inline constexpr HRESULT CO_E_ERRORINDLL = MakeResult(0x800401F9);
 inline constexpr HRESULT CO_E_WRONGOSFORAPP = MakeResult(0x800401FA);
 inline constexpr HRESULT CO_E_APPDIDNTREG = MakeResult(0x800401FE);
+// The class is registered but its server is not running and cannot be started.
+inline constexpr HRESULT CO_E_SERVER_EXEC_FAILURE = MakeResult(0x80080005);
+// The server does not serve the class it was asked for.
+inline constexpr HRESULT CLASS_E_CLASSNOTAVAILABLE = MakeResult(0x80040111);
 inline constexpr HRESULT DV_E_FORMATETC = MakeResult(0x80040064);
 inline constexpr HRESULT DV_E_TYMED = MakeResult(0x80040069);
 inline constexpr HRESULT OLE_E_ADVISENOTSUPPORTED = MakeResult(0x80040003);
