@@ -17,6 +17,8 @@ class LoopThread {
 
     // Runs `work` on the thread and waits for it.
     void Run(const std::function<void()>& work);
+    // Queues `work` for the thread and returns at once.
+    void Post(std::function<void()> work);
     // Ends the thread (idempotent); its bus connection closes with it.
     void Stop();
 

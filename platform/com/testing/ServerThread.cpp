@@ -16,6 +16,14 @@ void ServerThread::Stop() {
     thread_.Stop();
 }
 
+void ServerThread::Post(std::function<void(ClassServer&)> work) {
+    thread_.Post([this, work = std::move(work)] {
+        if (server_) {
+            work(*server_);
+        }
+    });
+}
+
 void ServerThread::Run(const std::function<void(ClassServer&)>& work) {
     thread_.Run([&] {
         if (server_) {

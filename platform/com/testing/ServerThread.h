@@ -19,6 +19,8 @@ class ServerThread {
     HRESULT started() const { return started_; }
     // Runs `work` on the serving thread with the server and waits for it.
     void Run(const std::function<void(ClassServer&)>& work);
+    // Queues `work` for the serving thread and returns at once.
+    void Post(std::function<void(ClassServer&)> work);
     void Stop();
 
   private:

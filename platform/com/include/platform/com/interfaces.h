@@ -16,8 +16,9 @@ struct IUnknown {
     ~IUnknown() = default;
 };
 
-// Receives the pushes of an advise connection. Called on the thread that made the object that
-// asked for the connection, while that thread processes its loop.
+// Receives the pushes of an advise connection. Called on the thread that asked for the
+// connection (DAdvise), while that thread processes its loop. The block in OnDataChange's
+// medium belongs to the sink, which frees it with GlobalFree.
 struct IAdviseSink : IUnknown {
     virtual void OnDataChange(FORMATETC* format, STGMEDIUM* medium) = 0;
     virtual void OnViewChange(DWORD aspect, int32_t index) = 0;
