@@ -528,10 +528,10 @@ def catalog(proxies, by_name):
             continue
         cls = p.name
         if p.pure:
-            # The client names this object; the catalog's instance answers with the class name.
+            # The client names this object; the catalog's instance answers with the table's name.
             out.append(f"struct Named{cls} final : {cls} {{")
             out.append(f"    using {cls}::{cls};")
-            out.append(f"    std::string GetServerObjectName() override {{ return {cstr(cls)}; }}")
+            out.append(f"    std::string GetServerObjectName() override {{ return {p.server}; }}")
             out.append("};")
             cls = f"Named{cls}"
         ops = all_ops(p, by_name)
