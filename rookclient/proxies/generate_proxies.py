@@ -239,31 +239,27 @@ def signature(op):
     return ", ".join(out)
 
 
+# How each kind of parameter is written into the block ({o} offset, {n} name, {w} width).
+PUT = {
+    "const": "block.PutU32({o}, static_cast<uint32_t>({n}));",
+    "int": "block.PutU32({o}, static_cast<uint32_t>({n}));",
+    "uint": "block.PutU32({o}, static_cast<uint32_t>({n}));",
+    "window": "block.PutU32({o}, static_cast<uint32_t>({n}));",
+    "bool": "block.PutU32({o}, {n} ? 1u : 0u);",
+    "short": "block.PutU16({o}, static_cast<uint16_t>({n}));",
+    "byte": "block.PutU8({o}, {n});",
+    "name": "block.PutName({o}, {w}, {n});",
+    "bytes": "block.PutBytes({o}, {n}.data(), std::min<size_t>({n}.size(), {w}));",
+    "client": "clientWindow_ = {n};",
+}
+
+
 def fill_lines(op):
     lines = []
     for p in op.params:
-        if p.kind == "client":
-            lines.append(f"clientWindow_ = {p.name};")
-            continue
-        if p.kind == "window":
-            if p.offset:
-                lines.append(f"block.PutU32({p.offset}, static_cast<uint32_t>({p.name}));")
-            continue
-        if p.kind == "const":
-            lines.append(f"block.PutU32({p.offset}, static_cast<uint32_t>({p.name}));")
-        elif p.kind in ("int", "uint"):
-            lines.append(f"block.PutU32({p.offset}, static_cast<uint32_t>({p.name}));")
-        elif p.kind == "bool":
-            lines.append(f"block.PutU32({p.offset}, {p.name} ? 1u : 0u);")
-        elif p.kind == "short":
-            lines.append(f"block.PutU16({p.offset}, static_cast<uint16_t>({p.name}));")
-        elif p.kind == "byte":
-            lines.append(f"block.PutU8({p.offset}, {p.name});")
-        elif p.kind == "name":
-            lines.append(f"block.PutName({p.offset}, {p.width}, {p.name});")
-        elif p.kind == "bytes":
-            lines.append(f"block.PutBytes({p.offset}, {p.name}.data(), "
-                         f"std::min<size_t>({p.name}.size(), {p.width}));")
+        if p.kind == "window" and not p.offset:
+            continue  # the reply window is part of the header
+        lines.append(PUT[p.kind].format(o=p.offset, n=p.name, w=p.width))
     return lines
 
 
