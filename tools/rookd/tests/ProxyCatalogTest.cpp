@@ -11,6 +11,7 @@
 #include "RookServer.h"
 
 using namespace rookd;
+using namespace platform::com;
 using platform::com::testing::LoopThread;
 using platform::com::testing::UniqueBusName;
 
