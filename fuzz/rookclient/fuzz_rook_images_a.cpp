@@ -57,14 +57,15 @@ void Exercise(const CurrentConsoleSetupImage& image) {
 
 StructIOSearch PortFrom(const uint8_t* data, size_t size, size_t at) {
     StructIOSearch port;
+    int32_t* words[] = {&port.path, &port.side, &port.rack, &port.card, &port.port};
     for (size_t i = 0; i < 5; ++i) {
-        port.words[i] = at + i < size ? static_cast<int8_t>(data[at + i]) : 0;
+        *words[i] = at + i < size ? static_cast<int8_t>(data[at + i]) : 0;
     }
     std::string label;
     for (size_t i = 0; i < 12 && at + 5 + i < size; ++i) {
         label.push_back(static_cast<char>(data[at + 5 + i]));
     }
-    port.SetLabel(label);
+    port.SetText(label);
     return port;
 }
 
@@ -77,7 +78,9 @@ void Exercise(IOConfigImage& image, const uint8_t* data, size_t size) {
         }
         for (const auto& [key, port] : image.Ports(side)) {
             StructIOSearch search;
-            search.words = {0, 0, key.word2, key.word3, key.word4};
+            search.rack = key.word2;
+            search.card = key.word3;
+            search.port = key.word4;
             std::string name, name2, text;
             image.GetSplitUserName(search, name, name2, text, 1, side);
             image.GetFullUserName(search, text, 0, side);

@@ -115,7 +115,7 @@ bool CommandBlock::PutString(size_t offset, std::string_view text) {
     return true;
 }
 
-namespace {
+namespace detail {
 
 // One send: build and fill the block, then SendData, bracketed by StopAdvise and
 // StartAdvise(readNow) when `resubscribe` is set. Nothing is sent when the block cannot be made.
@@ -139,7 +139,9 @@ HRESULT Send(CGenericRookObject& proxy, uint32_t command, size_t size, uint32_t 
     return hr;
 }
 
-}  // namespace
+}  // namespace detail
+
+using detail::Send;
 
 void Attach(CGenericRookObject& proxy, uint32_t command, int readNow, size_t size,
             const Fill& fill) {

@@ -30,6 +30,11 @@ class CommandBlock {
     bool Valid() const { return handle_ != nullptr; }
     size_t Size() const { return size_; }
 
+    bool PutU8(size_t offset, uint8_t value) { return PutBytes(offset, &value, 1); }
+    bool PutU16(size_t offset, uint16_t value) {
+        const uint8_t bytes[2] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8)};
+        return PutBytes(offset, bytes, 2);
+    }
     bool PutU32(size_t offset, uint32_t value);
     bool PutBytes(size_t offset, const void* bytes, size_t count);
     // A name into a fixed field of `width` bytes: copied up to its terminator, at most
@@ -68,3 +73,10 @@ platform::com::HRESULT Request(CGenericRookObject& proxy, uint32_t command, size
                                uint32_t replyWindow = 0, const Fill& fill = {});
 
 }  // namespace rookclient
+
+namespace rookclient::detail {
+// The one send sequence behind every pattern: build and fill the block, then SendData,
+// bracketed by StopAdvise and StartAdvise(readNow) when `resubscribe` is set.
+platform::com::HRESULT Send(CGenericRookObject& proxy, uint32_t command, size_t size,
+                            uint32_t replyWindow, const Fill& fill, bool resubscribe, int readNow);
+}  // namespace rookclient::detail

@@ -62,13 +62,15 @@ class CGenericRookObject : public CRookObjectAdviseSink {
     const uint8_t* CheckedBlock(const _CommsStructure* block, size_t minSize, size_t maxSize) const;
     // Inside OnLinkIn: the real size of the block being delivered; 0 outside a delivery.
     size_t DeliveredBlockSize() const { return deliveredSize_; }
+    // Hands a block read from the server to OnLinkIn (unless it is missing or shorter than its
+    // header) and frees it.
+    void DeliverAndFree(platform::com::HGLOBAL block);
 
     int dataReceived_ = 0;
     int suspended_ = 0;
     const int adviseEnabled_;
 
   private:
-    void DeliverAndFree(platform::com::HGLOBAL block);
     void Unadvise();
     platform::com::FORMATETC Format(platform::com::DWORD aspect, int32_t index) const;
 

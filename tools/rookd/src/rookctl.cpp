@@ -10,6 +10,7 @@
 
 #include "ControlInterface.h"
 #include "Options.h"
+#include "ProxyCommands.h"
 #include "platform/com/bus.h"
 
 namespace {
@@ -25,6 +26,11 @@ const char kUsage[] = R"(usage: rookctl [--bus session|system|ADDRESS] [--name N
   booting N                           answer the next N DAdvise calls booting
   commands [OBJECT]                   list the command blocks received (all objects by default)
   objects                             list the server objects
+  proxies                             list every proxy with its operations (code, size,
+                                      send pattern, payload layout)
+  call CLASS [OPERATION]              attach a proxy of CLASS as a client does and call
+                                      OPERATION with neutral arguments (the server class must
+                                      be registered, e.g. by rookd --register)
   exit                                end rookd cleanly
   die                                 kill rookd at once, as a crash would
 )";
@@ -53,6 +59,12 @@ int main(int argc, char** argv) {
     if (args.empty() || args[0] == "--help" || args[0] == "-h") {
         std::fputs(kUsage, args.empty() ? stderr : stdout);
         return args.empty() ? 2 : 0;
+    }
+    if (args[0] == "proxies" && args.size() == 1) {
+        return rookd::ListProxies();
+    }
+    if (args[0] == "call" && (args.size() == 2 || args.size() == 3)) {
+        return rookd::CallOperation(args[1], args.size() == 3 ? args[2] : std::string());
     }
     sd_bus* bus = platform::com::CurrentThreadBus();
     if (!bus) {

@@ -132,6 +132,19 @@ TEST_F(RookdProgram, RookctlSetsAMicLineThatAnAttachedClientReceivesAndListsItsC
     data->Release();
 }
 
+TEST_F(RookdProgram, RookctlCallsAProxysOperationAsAClientWouldAndRookdRecordsIt) {
+    const ToolResult call = Rookctl("call CFrameRateRookObject SetFrameRate");
+    EXPECT_EQ(call.status, 0) << call.output;
+    const ToolResult commands = Rookctl("commands FrameRateRook");
+    EXPECT_NE(commands.output.find("command=72 size=16"), std::string::npos) << commands.output;
+    EXPECT_NE(commands.output.find("command=73 size=20"), std::string::npos) << commands.output;
+
+    EXPECT_NE(Rookctl("call CNoSuchRookObject").status, 0);
+    EXPECT_NE(Rookctl("call CFrameRateRookObject Frobnicate").status, 0);
+    const ToolResult list = Rookctl("proxies");
+    EXPECT_NE(list.output.find("CDeskSizeRookObject \"DeskSizeRookObject\""), std::string::npos);
+}
+
 TEST_F(RookdProgram, AServerKilledOutrightIsReportedUnavailableWithinABoundedTime) {
     IDataObject* data = NewInstance();
     ASSERT_NE(data, nullptr);
