@@ -82,14 +82,18 @@ bool IOConfigImage::GetSplitUserName(const StructIOSearch& port, std::string& na
         name2 = shown.name2;
         if (partnerName != shown.name || partnerNumber != shown.number) {
             // A pair named or numbered apart shows its numbers, the port's own first.
+            // Appended piece by piece: GCC 12 at -O3 misreads `" " + std::string` as an
+            // overlapping copy (-Wrestrict).
             text = std::to_string(shown.number);
             if (combined) {
-                text += " " + std::to_string(partnerNumber);
+                text += ' ';
+                text += std::to_string(partnerNumber);
             }
         } else {
             const bool odd = key.IsOddMember();
-            text = std::to_string(shown.number) + " " +
-                   (combined ? (odd ? "BA" : "AB") : (odd ? "B" : "A"));
+            text = std::to_string(shown.number);
+            text += ' ';
+            text += combined ? (odd ? "BA" : "AB") : (odd ? "B" : "A");
         }
         return true;
     }
@@ -98,7 +102,8 @@ bool IOConfigImage::GetSplitUserName(const StructIOSearch& port, std::string& na
         const ShownName shown = FromRecord(*partner, port);
         name = shown.name;
         name2 = shown.name2;
-        text = std::to_string(shown.number) + (combined ? " BA" : " B");
+        text = std::to_string(shown.number);
+        text += combined ? " BA" : " B";
         return true;
     }
     name = LabelHead(port);
