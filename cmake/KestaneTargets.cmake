@@ -1,13 +1,14 @@
 # Helpers shared by every module: one way to declare a library, a program and a test.
 
 # Which group a library is installed and packaged with: the two public libraries each have their
-# own, the libraries that only mic and its rack simulator use go with mic, and every other library
+# own, the libraries that only mic and its rack simulator use (the Qt adapter of the bus among
+# them: nothing but a Qt program needs it) go with mic, and every other library
 # belongs to the platform that all of them link against. A group's runtime files form the install
 # component <group>, its headers, link names, CMake and pkg-config files the component <group>-dev.
 function(kestane_library_group name out)
     if(name MATCHES "^(objectkit|rookclient)$")
         set(${out} ${name} PARENT_SCOPE)
-    elseif(name MATCHES "^(mic_.*|px5rsim)$")
+    elseif(name MATCHES "^(mic_.*|px5rsim|platform_com_qt)$")
         set(${out} mic PARENT_SCOPE)
     else()
         set(${out} platform PARENT_SCOPE)

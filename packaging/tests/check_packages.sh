@@ -132,10 +132,13 @@ else
   fail "consumer build against the unpacked -dev packages: $(cat "$work/consumer.log")"
 fi
 
-# The same consumer through the unpacked pkg-config file; -rpath-link stands in for the system
-# library directory in which the linker would find objectkit's own dependencies.
+# The same consumer through the unpacked pkg-config files (the consumer uses rookclient where it
+# is packaged); -rpath-link stands in for the system library directory in which the linker would
+# find the libraries' own dependencies.
+pc_modules=objectkit
+[ "$with_rookclient" = ON ] && pc_modules="rookclient objectkit"
 if flags=$(PKG_CONFIG_SYSROOT_DIR=$root PKG_CONFIG_LIBDIR=$libdir/pkgconfig \
-             pkg-config --cflags --libs objectkit) \
+             pkg-config --cflags --libs $pc_modules) \
    && c++ -std=c++20 "$source_dir/tests/install/consumer/main.cpp" $flags \
         -Wl,-rpath-link,"$libdir" -o "$work/pc_consumer" 2>"$work/pc.log"; then
   LD_LIBRARY_PATH=$libdir "$work/pc_consumer" >/dev/null || fail "pkg-config consumer does not run"
