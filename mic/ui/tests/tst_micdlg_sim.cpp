@@ -220,6 +220,10 @@ void MicDlgAgainstRacks::rackButtonsSwitchTheDisplayedRack() {
     QTest::mouseClick(s.window->PadButton(1), Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(s.RackSetting(1, 1) & 0x10, 15000);
     QCOMPARE(s.RackSetting(0, 1), uint8_t(0x03));
+    // Let the pad frame's answer come back (the engine polls again) before switching racks:
+    // switching gives up the transaction in flight, and a set-channel frame given up before its
+    // answer is queued again, which is not what the last check is about.
+    QTRY_VERIFY_WITH_TIMEOUT(s.C().Engine().RingEmpty() && s.C().Engine().PollInFlight(), 15000);
     // An empty rack position can be shown; its channels never reported, so while other racks
     // are on line they count as not available and refuse changes.
     QTest::mouseClick(s.window->RackButton(9), Qt::LeftButton);
