@@ -79,23 +79,15 @@ int OnSendCloseRequest(sd_bus_message* m, void* userdata, sd_bus_error*) {
     return r < 0 ? r : ReplyCount(m, ServerOf(userdata).PushCloseRequest(code));
 }
 
-int OnAnswerNotReady(sd_bus_message* m, void* userdata, sd_bus_error*) {
+// AnswerNotReady and AnswerBooting: the server answers the next `count` DAdvise calls so.
+template <void (RookServer::*answer)(uint32_t)>
+int OnAnswerCount(sd_bus_message* m, void* userdata, sd_bus_error*) {
     uint32_t count = 0;
     const int r = sd_bus_message_read(m, "u", &count);
     if (r < 0) {
         return r;
     }
-    ServerOf(userdata).AnswerNotReady(count);
-    return sd_bus_reply_method_return(m, "");
-}
-
-int OnAnswerBooting(sd_bus_message* m, void* userdata, sd_bus_error*) {
-    uint32_t count = 0;
-    const int r = sd_bus_message_read(m, "u", &count);
-    if (r < 0) {
-        return r;
-    }
-    ServerOf(userdata).AnswerBooting(count);
+    (ServerOf(userdata).*answer)(count);
     return sd_bus_reply_method_return(m, "");
 }
 
@@ -188,9 +180,9 @@ const sd_bus_vtable kControlVtable[] = {
     SD_BUS_METHOD_WITH_ARGS("SendCloseRequest", SD_BUS_ARGS("u", code), SD_BUS_RESULT("u", pushed),
                             OnSendCloseRequest, SD_BUS_VTABLE_UNPRIVILEGED),
     SD_BUS_METHOD_WITH_ARGS("AnswerNotReady", SD_BUS_ARGS("u", count), SD_BUS_NO_RESULT,
-                            OnAnswerNotReady, SD_BUS_VTABLE_UNPRIVILEGED),
+                            OnAnswerCount<&RookServer::AnswerNotReady>, SD_BUS_VTABLE_UNPRIVILEGED),
     SD_BUS_METHOD_WITH_ARGS("AnswerBooting", SD_BUS_ARGS("u", count), SD_BUS_NO_RESULT,
-                            OnAnswerBooting, SD_BUS_VTABLE_UNPRIVILEGED),
+                            OnAnswerCount<&RookServer::AnswerBooting>, SD_BUS_VTABLE_UNPRIVILEGED),
     SD_BUS_METHOD_WITH_ARGS("ListCommands", SD_BUS_ARGS("s", object),
                             SD_BUS_RESULT("a(stuuay)", commands), OnListCommands,
                             SD_BUS_VTABLE_UNPRIVILEGED),
