@@ -5,6 +5,7 @@
 #include "client_proxies.h"
 #include "data_object_proxy.h"
 #include "detail.h"
+#include "query_one.h"
 #include "thread_bus.h"
 #include "wire.h"
 
@@ -43,16 +44,7 @@ class ClassFactoryProxy final : public IClassFactory {
     }
 
     HRESULT QueryInterface(REFIID iid, void** object) override {
-        if (!object) {
-            return E_POINTER;
-        }
-        if (iid == IID_IUnknown || iid == IID_IClassFactory) {
-            *object = static_cast<IClassFactory*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
+        return detail::QueryOne<IClassFactory>(this, IID_IClassFactory, iid, object);
     }
 
     ULONG AddRef() override { return ++refs_; }

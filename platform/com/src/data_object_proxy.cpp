@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "platform/com/global_memory.h"
+#include "query_one.h"
 #include "sink_export.h"
 #include "wire.h"
 
@@ -18,16 +19,7 @@ class DataObjectProxy final : public IDataObject {
         : server_(std::move(server)), path_(std::move(path)), watch_(std::move(watch)) {}
 
     HRESULT QueryInterface(REFIID iid, void** object) override {
-        if (!object) {
-            return E_POINTER;
-        }
-        if (iid == IID_IUnknown || iid == IID_IDataObject) {
-            *object = static_cast<IDataObject*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
+        return detail::QueryOne<IDataObject>(this, IID_IDataObject, iid, object);
     }
 
     ULONG AddRef() override { return ++refs_; }
