@@ -9,6 +9,7 @@
 #include "LoopThread.h"
 #include "Registration.h"
 #include "RookServer.h"
+#include "ServerOnPrivateBus.h"
 
 using namespace rookd;
 using namespace platform::com;
@@ -17,26 +18,13 @@ using platform::com::testing::UniqueBusName;
 
 namespace {
 
-class ProxiesAgainstRookd : public ::testing::Test {
+class ProxiesAgainstRookd : public rookd::testing::ServerOnPrivateBus {
   protected:
-    void SetUp() override {
-        const std::string name = UniqueBusName("rookd");
-        ASSERT_TRUE(RegisterServer(name));
-        thread_.Run([&] { server_ = RookServer::Start(name, &started_); });
-        ASSERT_EQ(started_, S_OK);
-    }
-    void TearDown() override {
-        thread_.Run([&] { server_.reset(); });
-    }
     std::vector<RecordedCommand> Commands(const std::string& object) {
         std::vector<RecordedCommand> commands;
-        thread_.Run([&] { commands = server_->Commands(object); });
+        OnServer([&](RookServer& server) { commands = server.Commands(object); });
         return commands;
     }
-
-    LoopThread thread_;
-    std::unique_ptr<RookServer> server_;  // serving thread only
-    HRESULT started_ = E_FAIL;
 };
 
 }  // namespace

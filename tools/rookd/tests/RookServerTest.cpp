@@ -4,6 +4,7 @@
 #include "LoopThread.h"
 #include "Registration.h"
 #include "RookClient.h"
+#include "ServerOnPrivateBus.h"
 
 using namespace rookd;
 using namespace rookd::testing;
@@ -14,25 +15,7 @@ using platform::com::testing::UniqueBusName;
 
 namespace {
 
-class RookServerOnTheBus : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        const std::string name = UniqueBusName("rookd");
-        ASSERT_TRUE(RegisterServer(name));
-        thread_.Run([&] { server_ = RookServer::Start(name, &started_); });
-        ASSERT_EQ(started_, S_OK);
-    }
-    void TearDown() override {
-        thread_.Run([&] { server_.reset(); });
-    }
-    void OnServer(const std::function<void(RookServer&)>& work) {
-        thread_.Run([&] { work(*server_); });
-    }
-
-    LoopThread thread_;
-    std::unique_ptr<RookServer> server_;  // serving thread only
-    HRESULT started_ = E_FAIL;
-};
+class RookServerOnTheBus : public rookd::testing::ServerOnPrivateBus {};
 
 std::vector<uint8_t> Attach(uint32_t command, size_t size = 16) {
     return MakeBlock(command, size);
