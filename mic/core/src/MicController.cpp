@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "ChangeScope.h"
 #include "mic/core/PresetFile.h"
 
 namespace mic {
@@ -20,6 +21,13 @@ Redraw Refused() {
     Redraw r;
     r.refused = true;
     return r;
+}
+
+ChangeOrigin FileOrigin(ChangeSource source, const std::string& path) {
+    ChangeOrigin o;
+    o.source = source;
+    o.detail = path;
+    return o;
 }
 
 Redraw Strip(int channel) {
@@ -62,8 +70,10 @@ void MicController::Initialise() {
     engine_.Reset();
     busy_ = false;
     if (settings_.autoLoad && !settings_.fileName.empty()) {
+        ChangeScope scope(*this, FileOrigin(ChangeSource::PresetFile, settings_.fileName));
         LoadState(settings_.fileName, true, -1);
     } else if (settings_.autoRestore) {
+        ChangeScope scope(*this, FileOrigin(ChangeSource::AutoRestore, snapshotPath_));
         LoadState(snapshotPath_, false, -1);
     }
     UpdateRackButtons();
@@ -131,23 +141,36 @@ void MicController::ChangePort(uint32_t number) {
 
 // --- switches and gain -----------------------------------------------------------------------
 
-// The guards of every switch click: a channel of the displayed rack, no reply being received
-// under way, room in the transmit ring, and, while any rack is on line, a channel its rack has
-// reported. Returns the channel's index, or -1 when the click is refused.
-int MicController::SwitchableIndex(int channel) const {
-    if (!ValidChannel(channel) || engine_.Collecting() || engine_.RingFull())
+// The guards of every switch click: a valid channel, no reply being received under way, room
+// in the transmit ring, and, while any rack is on line, a channel its rack has reported.
+// Returns the channel's index, or -1 with the reason when the click is refused.
+int MicController::SwitchableIndex(int rack, int channel, std::string_view& reason) const {
+    reason = refusal::kOutOfRange;
+    if (rack < 0 || rack >= kRacks || !ValidChannel(channel))
         return -1;
-    const int i = ChannelIndex(DisplayedRack(), channel);
+    reason = refusal::kLineBusy;
+    if (engine_.Collecting() || engine_.RingFull())
+        return -1;
+    const int i = ChannelIndex(rack, channel);
+    reason = refusal::kNotReported;
     if (state_.status[i] == 0 && AnyRackOnLine())
         return -1;
+    reason = {};
     return i;
 }
 
-Redraw MicController::ToggleSetting(int channel, uint32_t bit, bool consoleOwned) {
-    const int i = SwitchableIndex(channel);
-    if (i < 0 || (consoleOwned && state_.assignment[i] != 0))
-        return Refused();
-    const int rack = DisplayedRack();
+Redraw MicController::ToggleSetting(int rack, int channel, uint32_t bit, bool consoleOwned) {
+    const ChannelField field = bit == kPhantomBit ? ChannelField::Phantom
+                               : bit == kPadBit   ? ChannelField::Pad
+                                                  : ChannelField::Phase;
+    std::string_view reason;
+    const int i = SwitchableIndex(rack, channel, reason);
+    const int requested = i < 0 ? 1 : ((state_.setting[i] & bit) ? 0 : 1);
+    if (i >= 0 && consoleOwned && state_.assignment[i] != 0)
+        reason = refusal::kConsoleOwned;
+    if (!reason.empty())
+        return Refuse(rack, channel, field, requested, reason);
+    ChangeScope scope(*this, CurrentOrigin());
     state_.setting[i] = state_.ReadSetting(i) ^ bit;
     if (state_.rackOnLine[rack])
         engine_.QueueSetChannel(rack, channel);
@@ -155,40 +178,59 @@ Redraw MicController::ToggleSetting(int channel, uint32_t bit, bool consoleOwned
 }
 
 Redraw MicController::ClickPhantom(int channel) {
-    return ToggleSetting(channel, kPhantomBit, true);
+    return ToggleSetting(DisplayedRack(), channel, kPhantomBit, true);
 }
 Redraw MicController::ClickPhase(int channel) {
-    return ToggleSetting(channel, kPhaseBit, false);
+    return ToggleSetting(DisplayedRack(), channel, kPhaseBit, false);
 }
 Redraw MicController::ClickPad(int channel) {
-    return ToggleSetting(channel, kPadBit, true);
+    return ToggleSetting(DisplayedRack(), channel, kPadBit, true);
 }
 
-Redraw MicController::ClickDirect(int channel) {
-    const int i = SwitchableIndex(channel);
+Redraw MicController::ToggleDirect(int rack, int channel) {
+    std::string_view reason;
+    const int i = SwitchableIndex(rack, channel, reason);
     if (i < 0)
-        return Refused();
-    const int rack = DisplayedRack();
+        return Refuse(rack, channel, ChannelField::DirectOut, -1, reason);
+    ChangeScope scope(*this, CurrentOrigin());
     state_.directSwitch[i] = state_.directSwitch[i] ? 0 : 1;
     if (state_.rackOnLine[rack])
         engine_.QueueSetDirect(rack, channel);
     return Strip(channel);
 }
 
-Redraw MicController::SelectGain(int channel, int index) {
-    if (!ValidChannel(channel))
-        return Refused();
-    const int rack = DisplayedRack();
+Redraw MicController::ClickDirect(int channel) {
+    return ToggleDirect(DisplayedRack(), channel);
+}
+
+// Gain changes are not held back by a busy line (the frame waits in the ring), only by the
+// console owning the channel or by a channel its on-line rack has not reported.
+Redraw MicController::SetGainStep(int rack, int channel, uint32_t step) {
+    if (rack < 0 || rack >= kRacks || !ValidChannel(channel) || step < kMinGainStep ||
+        step > kMaxGainStep)
+        return Refuse(rack, channel, ChannelField::Gain, static_cast<int>(step),
+                      refusal::kOutOfRange);
     const int i = ChannelIndex(rack, channel);
-    const bool allowed = state_.assignment[i] == 0 && (state_.status[i] != 0 || !AnyRackOnLine());
-    if (!allowed || index < 0 || index > static_cast<int>(kMaxGainStep - kMinGainStep))
-        return Refused();
-    const uint32_t step = static_cast<uint32_t>(index) + kMinGainStep;
+    if (state_.assignment[i] != 0)
+        return Refuse(rack, channel, ChannelField::Gain, static_cast<int>(step),
+                      refusal::kConsoleOwned);
+    if (state_.status[i] == 0 && AnyRackOnLine())
+        return Refuse(rack, channel, ChannelField::Gain, static_cast<int>(step),
+                      refusal::kNotReported);
+    ChangeScope scope(*this, CurrentOrigin());
     state_.setting[i] = (state_.ReadSetting(i) & ~kGainMask) | step;
     if (state_.rackOnLine[rack])
         engine_.QueueSetChannel(rack, channel);
-    ShowGainInfo(step);
+    if (rack == DisplayedRack())
+        ShowGainInfo(step);
     return Strip(channel);
+}
+
+Redraw MicController::SelectGain(int channel, int index) {
+    if (index < 0 || index > static_cast<int>(kMaxGainStep - kMinGainStep))
+        return Refuse(DisplayedRack(), channel, ChannelField::Gain, index + 3,
+                      refusal::kOutOfRange);
+    return SetGainStep(DisplayedRack(), channel, static_cast<uint32_t>(index) + kMinGainStep);
 }
 
 void MicController::ShowGainInfo(uint32_t step) {
@@ -289,11 +331,16 @@ Redraw MicController::MouseMove(int x, int y, bool held) {
 void MicController::NameEdited(int channel, std::string_view text) {
     if (!ValidChannel(channel))
         return;
-    state_.SetName(ChannelIndex(DisplayedRack(), channel), text);
+    const int i = ChannelIndex(DisplayedRack(), channel);
+    NoteNameEditStart(i);
+    state_.SetName(i, text);
 }
 
 void MicController::NameBoxLeft(int channel, std::string_view text) {
-    if (!ValidChannel(channel) || !text.empty())
+    if (!ValidChannel(channel))
+        return;
+    ReportNameEdit(ChannelIndex(DisplayedRack(), channel));
+    if (!text.empty())
         return;
     state_.nameShown[ChannelIndex(DisplayedRack(), channel)] = 0;
     view_.ShowNameBox(channel, false, false);
@@ -364,24 +411,31 @@ int MicController::ParseConsoleChannelText(std::string_view text) {
 }
 
 Redraw MicController::AssignConsoleChannel(int channel, int value) {
-    if (!integration_ || !ValidChannel(channel) || value < 0 ||
+    return AssignAt(DisplayedRack(), channel, value);
+}
+
+Redraw MicController::AssignAt(int rack, int channel, int value) {
+    if (!integration_)
+        return Refuse(rack, channel, ChannelField::ConsoleChannel, value, refusal::kNoConsole);
+    if (rack < 0 || rack >= kRacks || !ValidChannel(channel) || value < 0 ||
         value > static_cast<int>(kMaxAssignment))
-        return Refused();
-    const int rack = DisplayedRack();
+        return Refuse(rack, channel, ChannelField::ConsoleChannel, value, refusal::kOutOfRange);
     const bool sequential = state_.sequential[rack] != 0;
+    // With sequential assignment only the rack's first box is typed in; the rest follow it.
     if (sequential && channel != 0)
-        return Refused();
+        return Refuse(rack, channel, ChannelField::ConsoleChannel, value,
+                      refusal::kSequentialFirstOnly);
+    ChangeScope scope(*this, CurrentOrigin());
     SetAssignment(rack, channel, static_cast<uint32_t>(value));
     Redraw r = Strip(channel);
     if (value != 0 && LinkActive())
         ApplyConsoleData(255, 255);
     if (sequential && channel == 0)
-        RunSequential(r);
+        RunSequential(rack, r);
     return r;
 }
 
-void MicController::RunSequential(Redraw& r) {
-    const int rack = DisplayedRack();
+void MicController::RunSequential(int rack, Redraw& r) {
     const int first = ChannelIndex(rack, 0);
     bool othersAssigned = false;
     for (int c = 1; c < kChannelsPerRack; ++c)
@@ -414,8 +468,9 @@ Redraw MicController::SetSequential(bool on) {
     state_.sequential[rack] = 1;
     seqLock_ = true;
     timers_.SetTimer(kTimerSeqLock, kSequentialLockMs);
+    ChangeScope scope(*this, CurrentOrigin());
     Redraw r;
-    RunSequential(r);
+    RunSequential(rack, r);
     return r;
 }
 
@@ -482,6 +537,12 @@ void MicController::ApplyConsoleImage(const uint8_t* image, int wParam, int lPar
         // Applying never changes assignments, but a copy keeps the walk safe whatever the
         // popup driver does meanwhile.
         const std::vector<ChannelMapping> list = lists_.List(line);
+        if (list.empty())
+            continue;
+        ChangeOrigin fromLine;
+        fromLine.source = ChangeSource::ConsoleLine;
+        fromLine.consoleLine = line + 1;
+        ChangeScope scope(*this, fromLine);
         for (const ChannelMapping& m : list) {
             if (m.rack < 0 || m.rack >= kRacks || !ValidChannel(m.channel))
                 continue;
@@ -626,6 +687,7 @@ void MicController::SetupAction(int value, int action) {
 }
 
 void MicController::ResetRacks(int which) {
+    ChangeScope scope(*this, CurrentOrigin());
     for (int rack = 0; rack < kRacks; ++rack) {
         if (which != -1 && rack != which)
             continue;
@@ -657,6 +719,7 @@ void MicController::LoadPreset(const std::string& path) {
     if (!PresetButtonsUsable())
         return;
     settings_.fileName = path;
+    ChangeScope scope(*this, FileOrigin(ChangeSource::PresetFile, path));
     LoadState(path, true, -1);
 }
 
@@ -725,6 +788,7 @@ void MicController::RackCameOnLine(int rack) {
     if (onlyOne)
         state_.displayedRack = static_cast<uint32_t>(rack);
     if (settings_.autoLoad && !settings_.fileName.empty()) {
+        ChangeScope scope(*this, FileOrigin(ChangeSource::PresetFile, settings_.fileName));
         LoadState(settings_.fileName, true, rack);
     } else if (settings_.autoRestore && wasOnLine_[rack]) {
         // The rack dropped out and came back. What memory holds for it is this session's
@@ -733,6 +797,7 @@ void MicController::RackCameOnLine(int rack) {
         SetBusy();
         engine_.QueueFullChannelState(rack);
     } else if (settings_.autoRestore) {
+        ChangeScope scope(*this, FileOrigin(ChangeSource::AutoRestore, snapshotPath_));
         LoadState(snapshotPath_, false, rack);
     } else if (!integration_) {
         for (int c = 0; c < kChannelsPerRack; ++c)
@@ -745,6 +810,7 @@ void MicController::RackCameOnLine(int rack) {
     wasOnLine_[rack] = true;
     UpdateRackButtons();
     engine_.QueueDataRequest(rack);
+    NotifyRackLine(rack, true);
 }
 
 void MicController::RackWentOffLine(int rack) {
@@ -757,11 +823,15 @@ void MicController::RackWentOffLine(int rack) {
     UpdateRackButtons();
     if (rack == DisplayedRack())
         view_.RedrawRack();
+    NotifyRackLine(rack, false);
 }
 
 void MicController::DataBlockArrived(int rack, const uint8_t* block, bool displayedMode) {
     if (rack < 0 || rack >= kRacks)
         return;
+    ChangeOrigin panel;
+    panel.source = ChangeSource::FrontPanel;
+    ChangeScope scope(*this, panel);
     const uint8_t address = AddressByte(rack);
     const TransmitRing& ring = engine_.Ring();
     bool assignmentChanged = false;

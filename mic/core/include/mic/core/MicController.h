@@ -8,10 +8,13 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "mic/core/ChannelChange.h"
 #include "mic/core/MicSettings.h"
 #include "mic/core/MicTimers.h"
 #include "mic/core/MicView.h"
@@ -22,9 +25,10 @@
 namespace mic {
 
 struct Redraw {
-    bool refused = false;    // change not applied: the control shows the stored value again
-    uint16_t channels = 0;   // bit i: strip i of the displayed rack changed
-    bool wholeRack = false;  // the displayed rack changed as a whole
+    bool refused = false;     // change not applied: the control shows the stored value again
+    uint16_t channels = 0;    // bit i: strip i of the displayed rack changed
+    bool wholeRack = false;   // the displayed rack changed as a whole
+    std::string_view reason;  // why a change was refused (one of the refusal texts), else empty
     bool Channel(int i) const { return (channels >> i) & 1; }
 };
 
@@ -113,6 +117,20 @@ class MicController : public ProtocolHost {
     void SetPopupOnSel(bool on);
     void SetPopupControls(bool on);
 
+    // Main thread. Observers of every channel change and refusal, whatever its source. With
+    // none registered the controller keeps no copies and behaves exactly as without them.
+    void AddObserver(ChangeObserver* observer);
+    void RemoveObserver(ChangeObserver* observer);
+
+    // Main thread. Sets one field of any rack's channel (not only the displayed rack) through
+    // the same rules as the window's controls: console-owned fields, busy line and unreported
+    // channels refuse. `value` as in ChannelChange (gain: step 3-13; switches: 0/1; console
+    // channel: 0-99). The displayed rack's strip is redrawn here. Name changes use
+    // SetChannelName. Refusals carry their reason and are sent to the observers.
+    Redraw SetChannelField(int rack, int channel, ChannelField field, int value,
+                           const ChangeOrigin& origin);
+    Redraw SetChannelName(int rack, int channel, std::string_view text, const ChangeOrigin& origin);
+
     // Main thread. Timers 1-4 fired.
     void OnTimer(int id);
     // Main thread. "ButtonFromVantor" (or 255, 255 after a load or an assignment).
@@ -151,10 +169,24 @@ class MicController : public ProtocolHost {
     void VersionScanFinished() override;
 
   private:
-    Redraw ToggleSetting(int channel, uint32_t bit, bool consoleOwned);
-    int SwitchableIndex(int channel) const;
+    class ChangeScope;
+    struct ChannelImage;
+
+    Redraw ToggleSetting(int rack, int channel, uint32_t bit, bool consoleOwned);
+    Redraw ToggleDirect(int rack, int channel);
+    Redraw SetGainStep(int rack, int channel, uint32_t step);
+    int SwitchableIndex(int rack, int channel, std::string_view& reason) const;
+    Redraw Refuse(int rack, int channel, ChannelField field, int requested,
+                  std::string_view reason);
+    const ChangeOrigin& CurrentOrigin() const;
+    void NotifyDifferences(const ChannelImage& before, const ChangeOrigin& origin);
+    void NotifyChange(const ChannelChange& change);
+    void NotifyRackLine(int rack, bool onLine);
+    void NoteNameEditStart(int index);
+    void ReportNameEdit(int index);
+    Redraw AssignAt(int rack, int channel, int value);
     Redraw ApplyGainIndex(int channel, int index);
-    void RunSequential(Redraw& r);
+    void RunSequential(int rack, Redraw& r);
     void SetAssignment(int rack, int channel, uint32_t value);
     void ShowGainInfo(uint32_t step);
     void UpdateRackButtons();
@@ -187,6 +219,10 @@ class MicController : public ProtocolHost {
     int lastDigit_ = -1;
     int typed_ = 0;                         // tens digit typed so far, 0 when none
     std::array<bool, kRacks> wasOnLine_{};  // the rack has been on line in this session
+
+    std::vector<ChangeObserver*> observers_;
+    const ChangeOrigin* origin_ = nullptr;      // the outermost open change scope's origin
+    std::map<int, std::string> nameEditStart_;  // channel index -> name before typing began
 };
 
 }  // namespace mic
