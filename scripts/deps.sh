@@ -4,7 +4,8 @@ set -euo pipefail
 pkgs=(cmake ninja-build ccache g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev
       libbenchmark-dev libsqlite3-dev sqlite3 zlib1g-dev libfmt-dev libsystemd-dev libgsf-1-dev
       libgsf-bin qt6-base-dev qt6-svg-dev libgl-dev fonts-dejavu-core dbus socat python3-olefile
-      xvfb xauth pkg-config dpkg-dev file lintian desktop-file-utils systemd)
+      xvfb xauth pkg-config dpkg-dev file lintian desktop-file-utils systemd liblo-dev
+      liblo-tools)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
