@@ -1,5 +1,7 @@
 #include "ProfileSettings.h"
 
+#include <algorithm>
+
 namespace mic::app {
 
 bool IsZerin(std::string_view rawArguments) {
@@ -46,6 +48,18 @@ ProfileStart ReadProfile(bool consoleTypeIs6) {
         registry.ReadNumber(kSettingsKey, "Use With Vantor", use, -1);
         s.useWithVantor = use == 1 ? 1 : 0;
     }
+
+    // Read only: set by the operator in the profile, never written by a settings save, so a
+    // profile without them stays as it was.
+    int32_t verify = 0;
+    registry.ReadNumber(kSettingsKey, "Verify Racks", verify, 0);
+    s.verifyRacks = verify != 0;
+    int32_t mend = 0;
+    registry.ReadNumber(kSettingsKey, "Rack Mend", mend, 0);
+    s.rackMend = mend == 1 ? RackMend::Resend : RackMend::Adopt;
+    int32_t every = 0;
+    registry.ReadNumber(kSettingsKey, "Verify Every", every, 0);
+    s.verifyEverySeconds = every > 0 ? static_cast<uint32_t>(std::min(every, 86400)) : 0;
 
     int32_t consoleType = 0;
     registry.ReadNumber(kSettingsKey, "Console Type", consoleType, 0);

@@ -79,6 +79,7 @@ void MicController::Initialise() {
     UpdateRackButtons();
     view_.RedrawRack();
     engine_.SendPoll(DisplayedRack());
+    StartPeriodicChecks();
 }
 
 void MicController::Close() {
@@ -513,6 +514,9 @@ void MicController::OnTimer(int id) {
             timers_.KillTimer(kTimerSeqLock);
             seqLock_ = false;
             break;
+        case kTimerRackCheck:
+            CheckAllRacks();
+            break;
         default:
             break;
     }
@@ -694,8 +698,10 @@ void MicController::ResetRacks(int which) {
         for (int c = 0; c < kChannelsPerRack; ++c)
             lists_.Move({rack, c}, state_.assignment[ChannelIndex(rack, c)], 0);
         state_.ResetRack(rack);
-        if (state_.rackOnLine[rack])
+        if (state_.rackOnLine[rack]) {
             engine_.QueueFullChannelState(rack);
+            CheckWhenIdle(rack);
+        }
     }
     if (which == -1)
         lists_.Clear();
@@ -748,6 +754,7 @@ void MicController::LoadState(const std::string& path, bool showTitle, int rack)
         if ((rack == -1 || r == rack) && state_.rackOnLine[r]) {
             SetBusy();
             engine_.QueueFullChannelState(r);
+            CheckWhenIdle(r);
         }
     }
     const bool displayedTouched = rack == -1 || rack == DisplayedRack();
@@ -777,17 +784,25 @@ void MicController::SetBusy() {
 // --- protocol consequences -------------------------------------------------------------------
 
 void MicController::PollAnswered(int /*rack*/) {
-    if (!busy_)
-        return;
-    busy_ = false;
-    view_.ShowStatusPicture(StatusPicture::RacksPresent);
+    if (busy_) {
+        busy_ = false;
+        view_.ShowStatusPicture(StatusPicture::RacksPresent);
+    }
+    if (settings_.verifyRacks)
+        AskDueChecks();
 }
 
 void MicController::RackCameOnLine(int rack) {
     const bool onlyOne = engine_.OnLineCount() == 1;
     if (onlyOne)
         state_.displayedRack = static_cast<uint32_t>(rack);
-    if (settings_.autoLoad && !settings_.fileName.empty()) {
+    const bool autoLoad = settings_.autoLoad && !settings_.fileName.empty();
+    if (settings_.verifyRacks && wasOnLine_[rack] && !autoLoad) {
+        // A rack back on the line is read before anything is sent to it, so that what was
+        // changed on it meanwhile is found; the data request queued below is that read, and
+        // the check re-sends or adopts. (An automatic load still sends its file: the operator
+        // asked for that file in every rack that comes on line.)
+    } else if (autoLoad) {
         ChangeScope scope(*this, FileOrigin(ChangeSource::PresetFile, settings_.fileName));
         LoadState(settings_.fileName, true, rack);
     } else if (settings_.autoRestore && wasOnLine_[rack]) {
@@ -809,7 +824,9 @@ void MicController::RackCameOnLine(int rack) {
     }
     wasOnLine_[rack] = true;
     UpdateRackButtons();
-    engine_.QueueDataRequest(rack);
+    // Queued behind what was just sent to the rack: with checking on, it is the read-back.
+    if (engine_.QueueDataRequest(rack))
+        CheckWithNextBlock(rack);
     NotifyRackLine(rack, true);
 }
 
@@ -820,6 +837,8 @@ void MicController::RackWentOffLine(int rack) {
         WriteSnapshot();
         view_.ShowStatusPicture(StatusPicture::NoRacks);
     }
+    checks_[rack] = RackCheck{.sync = checks_[rack].sync};
+    SetRackSync(rack, RackSync::Unknown);
     UpdateRackButtons();
     if (rack == DisplayedRack())
         view_.RedrawRack();
@@ -832,6 +851,8 @@ void MicController::DataBlockArrived(int rack, const uint8_t* block, bool displa
     ChangeOrigin panel;
     panel.source = ChangeSource::FrontPanel;
     ChangeScope scope(*this, panel);
+    // The check compares before anything of the block is taken.
+    const bool keepModel = settings_.verifyRacks && CheckBlock(rack, block);
     const uint8_t address = AddressByte(rack);
     const TransmitRing& ring = engine_.Ring();
     bool assignmentChanged = false;
@@ -842,9 +863,9 @@ void MicController::DataBlockArrived(int rack, const uint8_t* block, bool displa
         // The block was taken before frames still waiting in the ring reach the rack: a value
         // with a frame pending is newer than the block's and is kept, or the operator's change
         // would be undone here while the rack still receives it.
-        if (!ring.HasPending(address, kCmdSetDirect, channel))
+        if (!keepModel && !ring.HasPending(address, kCmdSetDirect, channel))
             state_.directSwitch[i] = (block[24 + c] >> 5) & 1;
-        if (!ring.HasPending(address, kCmdSetChannel, channel)) {
+        if (!keepModel && !ring.HasPending(address, kCmdSetChannel, channel)) {
             const uint8_t assignByte = block[2 * c + 1];
             // Assignments exist only with the console; a stand-alone program keeps none.
             const uint32_t assignment =

@@ -71,6 +71,7 @@ class FakeView : public MicView {
     void RedrawChannel(int channel) override { redrawnChannels.push_back(channel); }
     void RedrawRack() override { ++rackRedraws; }
     void SetRackButtonPicture(int rack, int picture) override { rackPicture[rack] = picture; }
+    void SetRackSyncMark(int rack, RackSync state) override { syncMarks.emplace_back(rack, state); }
     void ShowStatusPicture(StatusPicture p) override { status = p; }
     void ShowInfoPicture(int gainStep) override { info = gainStep; }
     void SetSetupButtonPicture(int picture) override { setupPicture = picture; }
@@ -96,6 +97,7 @@ class FakeView : public MicView {
     std::vector<int> redrawnChannels;
     int rackRedraws = 0;
     std::array<int, 16> rackPicture{};
+    std::vector<std::pair<int, RackSync>> syncMarks;
     std::optional<StatusPicture> status;
     int info = -100;
     int setupPicture = 0;

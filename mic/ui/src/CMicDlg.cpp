@@ -19,6 +19,7 @@
 #include "mic/ui/CPictureLabel.h"
 #include "mic/ui/Pictures.h"
 #include "mic/ui/QtServices.h"
+#include "mic/ui/RackSyncMark.h"
 #include "mic/ui/SmallDialogs.h"
 #include "ui_MicDlg.h"
 
@@ -497,6 +498,16 @@ void CMicDlg::SetRackButtonPicture(int rack, int picture) {
     if (rack >= 0 && rack < 16) {
         rack_[rack]->SetPicture(picture);
     }
+}
+
+void CMicDlg::SetRackSyncMark(int rack, RackSync state) {
+    if (rack < 0 || rack >= 16) {
+        return;
+    }
+    if (!rackMark_[rack]) {
+        rackMark_[rack] = new RackSyncMark(rack_[rack]);
+    }
+    rackMark_[rack]->SetState(state);
 }
 
 void CMicDlg::ShowStatusPicture(StatusPicture picture) {

@@ -150,6 +150,9 @@ class QuietView : public mic::MicView {
     void RedrawChannel(int) override {}
     void RedrawRack() override {}
     void SetRackButtonPicture(int, int) override {}
+    void SetRackSyncMark(int rack, mic::RackSync state) override {
+        syncMarks.emplace_back(rack, state);
+    }
     void ShowStatusPicture(mic::StatusPicture) override {}
     void ShowInfoPicture(int) override {}
     void SetSetupButtonPicture(int) override {}
@@ -166,6 +169,7 @@ class QuietView : public mic::MicView {
     void PopupTimerExpired() override {}
     void ClearPopup() override {}
     std::vector<std::string> messages;
+    std::vector<std::pair<int, mic::RackSync>> syncMarks;  // read on the main loop
     int portErrors = 0;
     bool setupOpened = false;
 };

@@ -61,6 +61,8 @@ inline constexpr std::string_view kPhantomUnsafe = "phantom power refused for th
 inline constexpr std::string_view kNoConsole = "console integration is off";
 inline constexpr std::string_view kSequentialFirstOnly =
     "sequential assignment: only the rack's first channel is set";
+inline constexpr std::string_view kRackDiffered =
+    "the rack held another value; the controller's value was sent to it again";
 }  // namespace refusal
 
 // Text of a field and of a value, for the journal, remote replies and the window.

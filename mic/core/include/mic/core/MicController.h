@@ -131,6 +131,11 @@ class MicController : public ProtocolHost {
                            const ChangeOrigin& origin);
     Redraw SetChannelName(int rack, int channel, std::string_view text, const ChangeOrigin& origin);
 
+    // Main thread. The read-back state of a rack, and how many fields its last read-back found
+    // different from the controller (before they were mended).
+    RackSync RackSyncState(int rack) const;
+    int RackDifferencesFound(int rack) const;
+
     // Main thread. Timers 1-4 fired.
     void OnTimer(int id);
     // Main thread. "ButtonFromVantor" (or 255, 255 after a load or an assignment).
@@ -196,6 +201,13 @@ class MicController : public ProtocolHost {
     void ApplyOneChannel(int rack, int channel, const uint8_t* record, int wParam, int lParam,
                          bool& mappingDriven, bool lineDriven);
     void SaveSettings();
+    void SetRackSync(int rack, RackSync state);
+    void CheckWhenIdle(int rack);
+    void CheckWithNextBlock(int rack);
+    void AskDueChecks();
+    void StartPeriodicChecks();
+    void CheckAllRacks();
+    bool CheckBlock(int rack, const uint8_t* block);
 
     MicSettings settings_;
     MicServices services_;
@@ -219,6 +231,17 @@ class MicController : public ProtocolHost {
     int lastDigit_ = -1;
     int typed_ = 0;                         // tens digit typed so far, 0 when none
     std::array<bool, kRacks> wasOnLine_{};  // the rack has been on line in this session
+
+    // Read-back of a rack after a load, a restore or a reconnection ("Verify Racks").
+    struct RackCheck {
+        RackSync sync = RackSync::Unknown;
+        bool due = false;     // read the rack once the line is idle
+        bool asked = false;   // the data request went into the ring; its block is the check's
+        bool resent = false;  // this round already re-sent the controller's values
+        int failedReads = 0;  // requests that brought no block back
+        int differences = 0;  // fields the last read-back found different
+    };
+    std::array<RackCheck, kRacks> checks_{};
 
     std::vector<ChangeObserver*> observers_;
     const ChangeOrigin* origin_ = nullptr;      // the outermost open change scope's origin

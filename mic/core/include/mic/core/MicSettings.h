@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "mic/core/RackSync.h"
+
 namespace mic {
 
 struct MicSettings {
@@ -17,6 +19,11 @@ struct MicSettings {
     bool popupOnSel = true;          // "PopupOnSel"
     bool popupControls = true;       // "PopupControls"
     uint32_t useWithVantor = 0;      // "Use With Vantor" as stored
+    // "Verify Racks": read racks back after a load, a restore or a reconnection. Off, the
+    // line carries nothing more than without the check.
+    bool verifyRacks = false;
+    RackMend rackMend = RackMend::Adopt;  // "Rack Mend": 0 adopt, 1 re-send
+    uint32_t verifyEverySeconds = 0;  // "Verify Every": also read racks back this often; 0 never
 };
 
 // Writes single profile values at once (the host maps them onto the registry).

@@ -12,6 +12,7 @@ enum TimerId : int {
     kTimerInfo = 2,         // info picture back to default after 3 s
     kTimerPopup = 3,        // popup auto-close after 2500 ms
     kTimerSeqLock = 4,      // sequential-assignment lock, 2 s
+    kTimerRackCheck = 5,    // periodic read-back of the racks ("Verify Every"), off by default
 };
 
 class MicTimers {

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "mic/core/RackSync.h"
+
 namespace mic {
 
 // Picture numbers of the artwork.
@@ -50,6 +52,9 @@ class MicView {
     virtual void RedrawRack() = 0;
     // Main thread. Picture of rack button `rack` (kPicRackOnLineDisplayed ... kPicRackOffLine).
     virtual void SetRackButtonPicture(int rack, int picture) = 0;
+    // Main thread. The read-back state of rack `rack`, shown as a mark on its rack button
+    // (Unknown: no mark). Called only when the state changes, so never with checking off.
+    virtual void SetRackSyncMark(int /*rack*/, RackSync /*state*/) {}
     // Main thread.
     virtual void ShowStatusPicture(StatusPicture picture) = 0;
     // Main thread. Info area: the gain picture of `gainStep` (3-13), or the default picture

@@ -35,6 +35,7 @@ class CBmpButton;
 class CBigControls2;
 class CDiagnostics;
 class CPictureLabel;
+class RackSyncMark;
 class QtMicTimers;
 class QtMainThreadInvoker;
 
@@ -100,6 +101,7 @@ class CMicDlg : public QDialog, public MicView {
     void RedrawChannel(int channel) override;
     void RedrawRack() override;
     void SetRackButtonPicture(int rack, int picture) override;
+    void SetRackSyncMark(int rack, RackSync state) override;
     void ShowStatusPicture(StatusPicture picture) override;
     void ShowInfoPicture(int gainStep) override;
     void SetSetupButtonPicture(int picture) override;
@@ -163,6 +165,7 @@ class CMicDlg : public QDialog, public MicView {
     std::array<QComboBox*, 12> consoleBox_{};
     std::array<CPictureLabel*, 12> gainDisplay_{}, tens_{}, units_{};
     std::array<CBmpButton*, 16> rack_{};
+    std::array<RackSyncMark*, 16> rackMark_{};  // created with the first mark shown
     CPictureLabel* info_ = nullptr;
     CPictureLabel* status_ = nullptr;
     CPictureLabel* rackNumber_ = nullptr;
