@@ -19,6 +19,7 @@
 #include "mic/ui/CMicDlg.h"
 #include "mic/ui/CPictureLabel.h"
 #include "mic/ui/Pictures.h"
+#include "mic/ui/RackSyncMark.h"
 #include "mic/ui/SmallDialogs.h"
 #include "mic/ui/StripPictures.h"
 
@@ -74,6 +75,7 @@ class Widgets : public QObject {
     void gainDisplayFollowsStatusAssignmentAndConsoleType();
     void channelNumbersChooseTheirDigitSet();
     void aButtonDrawsItsPictureOnlyWhenItHasOne();
+    void aRackMarkShowsItsStateInTheCornerAndLetsClicksThrough();
     void setupWindowPostsItsActions();
     void integrationNeedsTheRightConsole();
     void smallDialogsCarryTheirTexts();
@@ -229,6 +231,42 @@ void Widgets::aButtonDrawsItsPictureOnlyWhenItHasOne() {
     QCOMPARE(black.FaceColour(), QColor(Qt::black));
     QCOMPARE(black.MaskColour(), QColor(192, 192, 0));
     QCOMPARE(button.MaskColour(), QColor(192, 192, 192));
+}
+
+void Widgets::aRackMarkShowsItsStateInTheCornerAndLetsClicksThrough() {
+    QWidget window;
+    CBmpButton button(&window);
+    button.SetFramed(false);
+    button.SetPicture(147);
+    button.resize(48, 34);
+    RackSyncMark mark(&button);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(!mark.isVisible());
+    auto colourAtMark = [&] {
+        QImage image(button.size(), QImage::Format_ARGB32);
+        image.fill(Qt::transparent);
+        button.render(&image, {}, {}, QWidget::DrawChildren);
+        return image.pixelColor(mark.geometry().center());
+    };
+    const QColor plain = colourAtMark();
+    mark.SetState(mic::RackSync::Differs);
+    QVERIFY(mark.isVisible());
+    QVERIFY(button.rect().contains(mark.geometry()));
+    QVERIFY(mark.geometry().right() > button.width() / 2 && mark.geometry().top() < 8);
+    const QColor differs = colourAtMark();
+    QVERIFY(differs.red() > 180 && differs.green() < 100);
+    mark.SetState(mic::RackSync::InSync);
+    const QColor inSync = colourAtMark();
+    QVERIFY(inSync.green() > 150 && inSync.red() < 120);
+    mark.SetState(mic::RackSync::Unknown);
+    QVERIFY(!mark.isVisible());
+    QCOMPARE(colourAtMark(), plain);
+    // The button stays the target of a click on the mark.
+    mark.SetState(mic::RackSync::Verifying);
+    QCOMPARE(button.childAt(mark.geometry().center()), nullptr);
+    button.resize(60, 34);
+    QVERIFY(mark.geometry().right() > 50);
 }
 
 void Widgets::setupWindowPostsItsActions() {
