@@ -152,6 +152,30 @@ class AppStart : public QObject {
         QVERIFY(!ReadProfile(true).portReplaced);
     }
 
+    void rackReadBackKeysAreOffUnlessSetAndOddValuesFallBack() {
+        mic::MicSettings s = ReadProfile(false).settings;
+        QVERIFY(!s.verifyRacks);
+        QVERIFY(s.rackMend == mic::RackMend::Adopt);
+        QCOMPARE(s.verifyEverySeconds, 0u);
+
+        RegistryProfileWriter writer;
+        writer.WriteInt("Verify Racks", 1);
+        writer.WriteInt("Rack Mend", 1);
+        writer.WriteInt("Verify Every", 90);
+        s = ReadProfile(false).settings;
+        QVERIFY(s.verifyRacks);
+        QVERIFY(s.rackMend == mic::RackMend::Resend);
+        QCOMPARE(s.verifyEverySeconds, 90u);
+
+        writer.WriteInt("Rack Mend", 7);
+        writer.WriteInt("Verify Every", -5);
+        s = ReadProfile(false).settings;
+        QVERIFY(s.rackMend == mic::RackMend::Adopt);
+        QCOMPARE(s.verifyEverySeconds, 0u);
+        writer.WriteInt("Verify Every", 2000000000);
+        QCOMPARE(ReadProfile(false).settings.verifyEverySeconds, 86400u);  // timer stays in range
+    }
+
     void aStaleRecordWakesNobody() {
         CInstanceChecker first("mictest");
         QVERIFY(first.IsFirstInstance());
@@ -243,6 +267,10 @@ class AppStart : public QObject {
         QVERIFY(SettingStored("Auto Load"));
         QVERIFY(SettingStored("Auto Restore"));
         QVERIFY(SettingStored("FileName"));
+        // Keys of optional features are never written by a settings save.
+        QVERIFY(!SettingStored("Verify Racks"));
+        QVERIFY(!SettingStored("Rack Mend"));
+        QVERIFY(!SettingStored("Verify Every"));
     }
 };
 
