@@ -837,8 +837,8 @@ void MicController::RackWentOffLine(int rack) {
         WriteSnapshot();
         view_.ShowStatusPicture(StatusPicture::NoRacks);
     }
-    checks_[rack] = RackCheck{.sync = checks_[rack].sync};
     SetRackSync(rack, RackSync::Unknown);
+    checks_[rack] = RackCheck{};
     UpdateRackButtons();
     if (rack == DisplayedRack())
         view_.RedrawRack();
