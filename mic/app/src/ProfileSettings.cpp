@@ -47,6 +47,15 @@ ProfileStart ReadProfile(bool consoleTypeIs6) {
         s.useWithVantor = use == 1 ? 1 : 0;
     }
 
+    // Phantom safety and recall scope: absent keys leave every channel unknown and the
+    // automatic load and restore taking everything.
+    std::string types;
+    registry.ReadString(kSettingsKey, kMicTypesKey, types, "");
+    s.microphoneTypes = ParseMicTypes(types);
+    int32_t scope = static_cast<int32_t>(kRecallEverything);
+    registry.ReadNumber(kSettingsKey, kRestoreScopeKey, scope, scope);
+    s.restoreScope = static_cast<uint32_t>(scope) & kRecallEverything;
+
     int32_t consoleType = 0;
     registry.ReadNumber(kSettingsKey, "Console Type", consoleType, 0);
     start.consoleType = consoleType;
