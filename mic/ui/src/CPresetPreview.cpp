@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <array>
 
 #include "mic/core/RecallScope.h"
 #include "mic/ui/CRecallScopeBox.h"
@@ -20,6 +21,14 @@ QString Latin1(std::string_view s) {
 
 QString Changes(int n) {
     return n == 1 ? QStringLiteral("1 change") : QStringLiteral("%1 changes").arg(n);
+}
+
+// "3 changes", "3 changes, 1 refused".
+QString Tally(int applied, int refused) {
+    QString text = Changes(applied);
+    if (refused > 0)
+        text += QStringLiteral(", %1 refused").arg(refused);
+    return text;
 }
 
 }  // namespace
@@ -82,18 +91,20 @@ void CPresetPreview::Fill(uint32_t scope) {
     QTreeWidgetItem* channelItem = nullptr;
     int rack = -1;
     int channel = -1;
-    int rackCount = 0;
-    int channelCount = 0;
+    std::array<int, 2> rackCount{};  // applied, refused
+    std::array<int, 2> channelCount{};
     auto closeChannel = [&] {
         if (channelItem)
-            channelItem->setText(
-                0, QStringLiteral("Channel %1: %2").arg(channel + 1).arg(Changes(channelCount)));
+            channelItem->setText(0, QStringLiteral("Channel %1: %2")
+                                        .arg(channel + 1)
+                                        .arg(Tally(channelCount[0], channelCount[1])));
     };
     auto closeRack = [&] {
         closeChannel();
         if (rackItem)
-            rackItem->setText(0,
-                              QStringLiteral("Rack %1: %2").arg(rack + 1).arg(Changes(rackCount)));
+            rackItem->setText(
+                0,
+                QStringLiteral("Rack %1: %2").arg(rack + 1).arg(Tally(rackCount[0], rackCount[1])));
     };
     for (const ChannelChange& c : changes) {
         if (c.rack != rack) {
@@ -103,20 +114,20 @@ void CPresetPreview::Fill(uint32_t scope) {
             rack = c.rack;
             channel = -1;
             channelItem = nullptr;
-            rackCount = 0;
+            rackCount = {};
         }
         if (c.channel != channel) {
             closeChannel();
             channelItem = new QTreeWidgetItem(rackItem);
             channelItem->setExpanded(true);
             channel = c.channel;
-            channelCount = 0;
+            channelCount = {};
         }
         auto* line = new QTreeWidgetItem(channelItem, {ChangeText(c)});
         if (c.refused)
             line->setForeground(0, QColor(0xff, 0x60, 0x60));
-        ++rackCount;
-        ++channelCount;
+        ++rackCount[c.refused ? 1 : 0];
+        ++channelCount[c.refused ? 1 : 0];
     }
     closeRack();
     tree_->expandAll();
@@ -130,11 +141,13 @@ void CPresetPreview::Fill(uint32_t scope) {
         text = QStringLiteral("Nothing changes: the racks already hold what the file has.");
     } else {
         text = QStringLiteral("%1 on %2 channel(s) of %3 rack(s).")
-                   .arg(Changes(n.Applied()))
+                   .arg(Tally(n.Applied(), n.refused))
                    .arg(n.channels)
                    .arg(n.racks);
         if (n.refused > 0)
-            text += QStringLiteral(" %1 refused for the microphone type.").arg(n.refused);
+            text += QStringLiteral(
+                " Phantom power is refused where the microphone type forbids "
+                "it; the rest of those channels is loaded.");
     }
     summary_->setText(text);
     load_->setEnabled(scope != 0);

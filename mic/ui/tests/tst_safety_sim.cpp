@@ -190,10 +190,12 @@ void SafetyAgainstRacks::aPresetLoadAppliesTheChannelButNotItsPhantom() {
 
     auto* preview = OpenPreview(s, path);
     QVERIFY(preview);
-    const auto refused = preview->Tree()->findItems(QStringLiteral("refused"),
+    const auto refused = preview->Tree()->findItems(QStringLiteral("(refused:"),
                                                     Qt::MatchContains | Qt::MatchRecursive);
     QCOMPARE(refused.size(), 1);
-    QCOMPARE(refused[0]->parent()->text(0).left(10), QStringLiteral("Channel 3:"));
+    QCOMPARE(refused[0]->parent()->text(0), QStringLiteral("Channel 3: 3 changes, 1 refused"));
+    QVERIFY(preview->Summary()->text().startsWith(
+        QStringLiteral("5 changes, 1 refused on 2 channel(s) of 1 rack(s).")));
     QTest::mouseClick(preview->LoadButton(), Qt::LeftButton);
     QTRY_COMPARE_WITH_TIMEOUT(s.RackSetting(0, 5), uint8_t(kPhantom | 4), 15000);
     QTRY_COMPARE_WITH_TIMEOUT(s.RackSetting(0, 2), uint8_t(0x10 | 9), 15000);
