@@ -161,35 +161,6 @@ TEST(RecallScope, ThePreviewListsExactlyWhatTheLoadThenReportsAndSends) {
     }
 }
 
-TEST(RecallScope, AGainsOnlyLoadLeavesPhantomPadAndNamesAsTheyWere) {
-    Harness h;
-    h.mic->Initialise();
-    h.BringOnLine(0);
-    h.DrainRing(DataBlock(kPlain));
-    h.mic->ClickPhantom(0);
-    h.mic->ClickPad(0);
-    h.mic->ClickDirect(1);
-    h.mic->SetChannelName(0, 0, "Vox", {});
-    h.DrainRing();
-    const std::string path = h.dir.File("gains.mic");
-    ASSERT_TRUE(SavePresetFile(path, Preset()));
-    const size_t from = h.port.sent.size();
-    h.mic->LoadPreset(path, kRecallGain);
-    EXPECT_EQ(h.State().setting[ChannelIndex(0, 0)], kPhantomBit | kPadBit | 11);
-    EXPECT_EQ(h.State().setting[ChannelIndex(0, 1)], 7u);
-    EXPECT_EQ(h.State().Name(0), "Vox");
-    EXPECT_EQ(h.State().directSwitch[1], 1u);
-    EXPECT_EQ(h.mic->Settings().fileName, path);
-    h.DrainRing();
-    const std::map<int, uint8_t> sent = SettingsSent(h.port, from);
-    EXPECT_EQ(sent.at(0), kPhantomBit | kPadBit | 11);
-    EXPECT_EQ(sent.at(1), 7);
-    size_t directs = 0;
-    for (size_t i = from; i < h.port.sent.size(); ++i)
-        directs += h.port.sent[i][1] == kCmdSetDirect;
-    EXPECT_EQ(directs, 12u);
-}
-
 TEST(RecallScope, AScopedRestoreSendsWhatItLeavesOutAsTheRackHoldsIt) {
     MicSettings s = Harness::NoFiles();
     s.autoRestore = true;
