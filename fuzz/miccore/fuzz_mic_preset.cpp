@@ -1,11 +1,15 @@
 // Loads arbitrary bytes as a ".mic" file, for all racks and for one rack, through the file
-// reader and through the controller's load (list rebuild, frames for on-line racks).
+// reader and through the controller's load (list rebuild, frames for on-line racks), and once
+// more with a recall scope and protected channels, against its preview.
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
+#include <string_view>
 
 #include "MicFakes.h"
 #include "MicInvariants.h"
+#include "mic/core/ChannelDiff.h"
 #include "mic/core/PresetFile.h"
 
 using namespace mic;
@@ -52,6 +56,40 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (uint32_t a : mic.State().assignment)
             MIC_CHECK(a == 0);
     }
+    // A scoped load over channels whose microphones refuse phantom (the types come from the
+    // same bytes): phantom stays off there, parts outside the scope stay as they were, and the
+    // preview announced exactly the changes made.
+    {
+        test::FakeServices guardedFakes;
+        MicConfig guarded = config;
+        guarded.consoleIntegration = false;  // the console would retake its channels
+        guarded.settings.microphoneTypes = ParseMicTypes(std::string_view(
+            reinterpret_cast<const char*>(data), std::min<size_t>(size, kChannels)));
+        MicController scoped(guarded, guardedFakes.Services());
+        const uint32_t scope = size > 2 ? data[2] & kRecallEverything : kRecallEverything;
+        const PreampState before = scoped.State();
+        const std::vector<ChannelChange> preview = scoped.PreviewPreset(path, scope);
+        scoped.LoadState(path, false, rack, scope);
+        const PreampState& after = scoped.State();
+        for (int i = 0; i < kChannels; ++i) {
+            if (!PhantomAllowed(guarded.settings.microphoneTypes[i]))
+                MIC_CHECK(!(after.setting[i] & kPhantomBit));
+            if (!(scope & kRecallGain))
+                MIC_CHECK((after.setting[i] & kGainMask) == (before.setting[i] & kGainMask));
+            if (!(scope & kRecallNames))
+                MIC_CHECK(after.name[i] == before.name[i]);
+            if (!(scope & kRecallDirect))
+                MIC_CHECK(after.directSwitch[i] == before.directSwitch[i]);
+        }
+        if (rack == -1) {
+            const size_t made =
+                ChannelDifferences(ChannelTables(before), ChannelTables(after)).size();
+            const size_t refused = static_cast<size_t>(std::count_if(
+                preview.begin(), preview.end(), [](const ChannelChange& c) { return c.refused; }));
+            MIC_CHECK(preview.size() == made + refused);
+        }
+    }
+
     // Whatever was loaded must survive a save and load unchanged.
     const std::string copy = path + ".copy";
     if (SavePresetFile(copy, mic.State())) {

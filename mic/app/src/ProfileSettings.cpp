@@ -60,6 +60,14 @@ ProfileStart ReadProfile(bool consoleTypeIs6) {
     int32_t every = 0;
     registry.ReadNumber(kSettingsKey, "Verify Every", every, 0);
     s.verifyEverySeconds = every > 0 ? static_cast<uint32_t>(std::min(every, 86400)) : 0;
+    // Phantom safety and recall scope: absent keys leave every channel unknown and the
+    // automatic load and restore taking everything.
+    std::string types;
+    registry.ReadString(kSettingsKey, kMicTypesKey, types, "");
+    s.microphoneTypes = ParseMicTypes(types);
+    int32_t scope = static_cast<int32_t>(kRecallEverything);
+    registry.ReadNumber(kSettingsKey, kRestoreScopeKey, scope, scope);
+    s.restoreScope = static_cast<uint32_t>(scope) & kRecallEverything;
 
     int32_t consoleType = 0;
     registry.ReadNumber(kSettingsKey, "Console Type", consoleType, 0);

@@ -130,8 +130,24 @@ class AppStart : public QObject {
         start.settings.popupOnSel = start.settings.popupControls = false;
         ReadPopupOptions(start.settings);
         QVERIFY(start.settings.popupOnSel && start.settings.popupControls);
+        QCOMPARE(start.settings.restoreScope, mic::kRecallEverything);
+        for (mic::MicType t : start.settings.microphoneTypes) {
+            QCOMPARE(t, mic::MicType::Unknown);
+        }
 
         RegistryProfileWriter writer;
+        writer.WriteString(mic::kMicTypesKey, "CuRl");
+        writer.WriteInt(mic::kRestoreScopeKey, 0x1FF);
+        start = ReadProfile(true);
+        QCOMPARE(start.settings.microphoneTypes[2], mic::MicType::Ribbon);
+        QCOMPARE(start.settings.microphoneTypes[3], mic::MicType::Line);
+        QCOMPARE(start.settings.microphoneTypes[4], mic::MicType::Unknown);
+        QCOMPARE(start.settings.restoreScope, mic::kRecallEverything);  // unknown bits dropped
+        writer.WriteInt(mic::kRestoreScopeKey, 1);
+        QCOMPARE(ReadProfile(true).settings.restoreScope, uint32_t{mic::kRecallGain});
+        writer.WriteInt(mic::kRestoreScopeKey, static_cast<int32_t>(mic::kRecallEverything));
+        writer.WriteString(mic::kMicTypesKey, "");
+
         writer.WriteInt("Communication Port", 9);
         writer.WriteInt("Auto Load", 5);
         writer.WriteInt("Auto Restore", 0);

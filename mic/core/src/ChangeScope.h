@@ -2,20 +2,13 @@
 // scope that sends the differences to the observers when the outermost operation ends.
 #pragma once
 
-#include <array>
-#include <cstdint>
-
+#include "mic/core/ChannelDiff.h"
 #include "mic/core/MicController.h"
 
 namespace mic {
 
-struct MicController::ChannelImage {
-    std::array<uint32_t, kChannels> setting{};  // without bit 7
-    std::array<uint32_t, kChannels> directSwitch{};
-    std::array<uint32_t, kChannels> assignment{};
-    std::array<std::array<char, kNameSize>, kChannels> name{};
-
-    explicit ChannelImage(const PreampState& state);
+struct MicController::ChannelImage : ChannelTables {
+    using ChannelTables::ChannelTables;
 };
 
 // Opened by every operation that may change channels. Only the outermost scope records and

@@ -69,13 +69,7 @@ void MicController::Initialise() {
     lists_.Clear();
     engine_.Reset();
     busy_ = false;
-    if (settings_.autoLoad && !settings_.fileName.empty()) {
-        ChangeScope scope(*this, FileOrigin(ChangeSource::PresetFile, settings_.fileName));
-        LoadState(settings_.fileName, true, -1);
-    } else if (settings_.autoRestore) {
-        ChangeScope scope(*this, FileOrigin(ChangeSource::AutoRestore, snapshotPath_));
-        LoadState(snapshotPath_, false, -1);
-    }
+    AutomaticRecall(-1);
     UpdateRackButtons();
     view_.RedrawRack();
     engine_.SendPoll(DisplayedRack());
@@ -164,9 +158,13 @@ Redraw MicController::ToggleSetting(int rack, int channel, uint32_t bit, bool co
     const ChannelField field = bit == kPhantomBit ? ChannelField::Phantom
                                : bit == kPadBit   ? ChannelField::Pad
                                                   : ChannelField::Phase;
+    const bool valid = rack >= 0 && rack < kRacks && ValidChannel(channel);
+    const int requested = valid && (state_.setting[ChannelIndex(rack, channel)] & bit) ? 0 : 1;
+    // The microphone's safety comes before every other rule: it is never a matter of timing.
+    if (bit == kPhantomBit && requested == 1 && PhantomForbidden(rack, channel))
+        return RefusePhantom(rack, channel);
     std::string_view reason;
     const int i = SwitchableIndex(rack, channel, reason);
-    const int requested = i < 0 ? 1 : ((state_.setting[i] & bit) ? 0 : 1);
     if (i >= 0 && consoleOwned && state_.assignment[i] != 0)
         reason = refusal::kConsoleOwned;
     if (!reason.empty())
@@ -553,16 +551,16 @@ void MicController::ApplyConsoleImage(const uint8_t* image, int wParam, int lPar
             if (state_.assignment[ChannelIndex(m.rack, m.channel)] !=
                 static_cast<uint32_t>(line + 1))
                 continue;
-            ApplyOneChannel(m.rack, m.channel, image + 4 * line, wParam, lParam, mappingDriven,
-                            lineDriven);
+            ApplyOneChannel(m.rack, m.channel, line + 1, image + 4 * line, wParam, lParam,
+                            mappingDriven, lineDriven);
             if (mappingDriven)
                 lineDriven = true;
         }
     }
 }
 
-void MicController::ApplyOneChannel(int rack, int channel, const uint8_t* record, int wParam,
-                                    int lParam, bool& mappingDriven, bool lineDriven) {
+void MicController::ApplyOneChannel(int rack, int channel, int line, const uint8_t* record,
+                                    int wParam, int lParam, bool& mappingDriven, bool lineDriven) {
     const int i = ChannelIndex(rack, channel);
     const bool displayed = rack == DisplayedRack();
     const bool mayDrive = wParam != 255 && lParam != 255 && !lineDriven;
@@ -581,7 +579,18 @@ void MicController::ApplyOneChannel(int rack, int channel, const uint8_t* record
     };
 
     uint32_t s = state_.ReadSetting(i);
-    const bool phantomWanted = record[0] == 0;
+    bool phantomWanted = record[0] == 0;
+    if (phantomWanted && PhantomForbidden(rack, channel)) {
+        // The console's wish is refused (and phantom, if on, goes off); it is reported when
+        // it is new, not at every application of an unchanged image.
+        phantomWanted = false;
+        if (consolePhantomRefused_[i] != line) {
+            consolePhantomRefused_[i] = static_cast<uint8_t>(line);
+            RefusePhantom(rack, channel);
+        }
+    } else if (!phantomWanted) {
+        consolePhantomRefused_[i] = 0;
+    }
     if (((s & kPhantomBit) != 0) != phantomWanted) {
         const uint32_t now = phantomWanted ? (s | kPhantomBit) : (s & ~kPhantomBit);
         changed(s, now);
@@ -721,12 +730,17 @@ void MicController::StorePreset(const std::string& path) {
     SaveState(path, true);
 }
 
-void MicController::LoadPreset(const std::string& path) {
+void MicController::LoadPreset(const std::string& path, uint32_t scope) {
     if (!PresetButtonsUsable())
         return;
     settings_.fileName = path;
-    ChangeScope scope(*this, FileOrigin(ChangeSource::PresetFile, path));
-    LoadState(path, true, -1);
+    ChangeScope changes(*this, FileOrigin(ChangeSource::PresetFile, path));
+    LoadState(path, true, -1, scope);
+}
+
+std::vector<ChannelChange> MicController::PreviewPreset(const std::string& path, uint32_t scope,
+                                                        bool* readable) const {
+    return PreviewPresetFile(state_, path, -1, Rules(scope), readable);
 }
 
 void MicController::SaveState(const std::string& path, bool showTitle) {
@@ -736,19 +750,22 @@ void MicController::SaveState(const std::string& path, bool showTitle) {
         view_.SetWindowTitle(std::string(kTitleBase) + "   (" + FileTitle(path) + ")");
 }
 
-void MicController::LoadState(const std::string& path, bool showTitle, int rack) {
+// A load with a narrower scope keeps the other parts as they are and still sends every
+// channel of each loaded on-line rack (12 set channel and 12 set direct switch frames): the
+// set channel frame carries gain, switches and assignment together.
+void MicController::LoadState(const std::string& path, bool showTitle, int rack, uint32_t scope) {
     if (rack < -1 || rack >= kRacks)
         return;
-    if (LoadPresetFile(path, state_, rack)) {
+    PreampState file = state_;
+    if (LoadPresetFile(path, file, rack)) {
         view_.SetWindowTitle(showTitle ? std::string(kTitleBase) + "   (" + FileTitle(path) + ")"
                                        : std::string(kTitleBase));
     }
-    if (!integration_) {
-        state_.sequential.fill(0);
-        state_.assignment.fill(0);
-        state_.popupOnSel = 0;
-        state_.popupControls = 0;
-    }
+    // Phantom is held off before anything is queued: the rack never sees it on.
+    std::vector<int> heldOff;
+    state_ = ComposeRecall(state_, file, rack, Rules(scope), &heldOff);
+    for (int i : heldOff)
+        RefusePhantom(i / kChannelsPerRack, i % kChannelsPerRack);
     lists_.Rebuild(state_);
     for (int r = 0; r < kRacks; ++r) {
         if ((rack == -1 || r == rack) && state_.rackOnLine[r]) {
@@ -792,6 +809,16 @@ void MicController::PollAnswered(int /*rack*/) {
         AskDueChecks();
 }
 
+void MicController::AutomaticRecall(int rack) {
+    if (settings_.autoLoad && !settings_.fileName.empty()) {
+        ChangeScope scope(*this, FileOrigin(ChangeSource::PresetFile, settings_.fileName));
+        LoadState(settings_.fileName, true, rack, settings_.restoreScope);
+    } else if (settings_.autoRestore) {
+        ChangeScope scope(*this, FileOrigin(ChangeSource::AutoRestore, snapshotPath_));
+        LoadState(snapshotPath_, false, rack, settings_.restoreScope);
+    }
+}
+
 void MicController::RackCameOnLine(int rack) {
     const bool onlyOne = engine_.OnLineCount() == 1;
     if (onlyOne)
@@ -802,18 +829,22 @@ void MicController::RackCameOnLine(int rack) {
         // changed on it meanwhile is found; the data request queued below is that read, and
         // the check re-sends or adopts. (An automatic load still sends its file: the operator
         // asked for that file in every rack that comes on line.)
-    } else if (autoLoad) {
-        ChangeScope scope(*this, FileOrigin(ChangeSource::PresetFile, settings_.fileName));
-        LoadState(settings_.fileName, true, rack);
-    } else if (settings_.autoRestore && wasOnLine_[rack]) {
+    } else if (autoLoad || (settings_.autoRestore && !wasOnLine_[rack])) {
+        // A narrower scope sends the parts it leaves out as the rack reports them: the recall
+        // runs when the rack's data block (requested below) has arrived.
+        if (settings_.restoreScope == kRecallEverything) {
+            AutomaticRecall(rack);
+        } else {
+            recallAwaitsBlock_[rack] = true;
+        }
+    } else if (settings_.autoRestore) {
         // The rack dropped out and came back. What memory holds for it is this session's
         // state, newer than the snapshot (written at the last close or when every rack had
         // gone): send that again rather than fall back to the older file.
+        ChangeScope scope(*this, FileOrigin(ChangeSource::AutoRestore, snapshotPath_));
+        HoldPhantomOffAt(rack);
         SetBusy();
         engine_.QueueFullChannelState(rack);
-    } else if (settings_.autoRestore) {
-        ChangeScope scope(*this, FileOrigin(ChangeSource::AutoRestore, snapshotPath_));
-        LoadState(snapshotPath_, false, rack);
     } else if (!integration_) {
         for (int c = 0; c < kChannelsPerRack; ++c)
             engine_.QueueSetChannel(rack, c);
@@ -848,6 +879,14 @@ void MicController::RackWentOffLine(int rack) {
 void MicController::DataBlockArrived(int rack, const uint8_t* block, bool displayedMode) {
     if (rack < 0 || rack >= kRacks)
         return;
+    AdoptDataBlock(rack, block, displayedMode);
+    if (recallAwaitsBlock_[rack] && state_.rackOnLine[rack]) {
+        recallAwaitsBlock_[rack] = false;
+        AutomaticRecall(rack);
+    }
+}
+
+void MicController::AdoptDataBlock(int rack, const uint8_t* block, bool displayedMode) {
     ChangeOrigin panel;
     panel.source = ChangeSource::FrontPanel;
     ChangeScope scope(*this, panel);

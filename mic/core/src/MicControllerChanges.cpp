@@ -1,6 +1,5 @@
 // The controller's change notices and the operations that address any rack's channel.
 #include <algorithm>
-#include <cstring>
 
 #include "ChangeScope.h"
 
@@ -12,17 +11,7 @@ bool ValidPlace(int rack, int channel) {
     return rack >= 0 && rack < kRacks && channel >= 0 && channel < kChannelsPerRack;
 }
 
-std::string NameText(const std::array<char, kNameSize>& name) {
-    return std::string(name.data(), strnlen(name.data(), name.size()));
-}
-
 }  // namespace
-
-MicController::ChannelImage::ChannelImage(const PreampState& state)
-    : directSwitch(state.directSwitch), assignment(state.assignment), name(state.name) {
-    for (int i = 0; i < kChannels; ++i)
-        setting[i] = state.setting[i] & 0x7F;
-}
 
 MicController::ChangeScope::ChangeScope(MicController& controller, const ChangeOrigin& origin)
     : controller_(controller), origin_(origin) {
@@ -111,36 +100,9 @@ Redraw MicController::Refuse(int rack, int channel, ChannelField field, int requ
 }
 
 void MicController::NotifyDifferences(const ChannelImage& before, const ChangeOrigin& origin) {
-    ChannelChange c;
-    c.origin = origin;
-    auto report = [&](ChannelField field, uint32_t was, uint32_t now) {
-        if (was == now)
-            return;
-        c.field = field;
-        c.oldValue = static_cast<int>(was);
-        c.newValue = static_cast<int>(now);
+    for (ChannelChange& c : ChannelDifferences(before, ChannelTables(state_))) {
+        c.origin = origin;
         NotifyChange(c);
-    };
-    for (int i = 0; i < kChannels; ++i) {
-        c.rack = i / kChannelsPerRack;
-        c.channel = i % kChannelsPerRack;
-        const uint32_t was = before.setting[i];
-        const uint32_t now = state_.setting[i] & 0x7F;
-        report(ChannelField::Gain, was & kGainMask, now & kGainMask);
-        report(ChannelField::Phantom, (was & kPhantomBit) ? 1 : 0, (now & kPhantomBit) ? 1 : 0);
-        report(ChannelField::Phase, (was & kPhaseBit) ? 1 : 0, (now & kPhaseBit) ? 1 : 0);
-        report(ChannelField::Pad, (was & kPadBit) ? 1 : 0, (now & kPadBit) ? 1 : 0);
-        report(ChannelField::DirectOut, before.directSwitch[i], state_.directSwitch[i]);
-        report(ChannelField::ConsoleChannel, before.assignment[i], state_.assignment[i]);
-        if (before.name[i] != state_.name[i]) {
-            c.field = ChannelField::Name;
-            c.oldValue = c.newValue = 0;
-            c.oldText = NameText(before.name[i]);
-            c.newText = NameText(state_.name[i]);
-            NotifyChange(c);
-            c.oldText.clear();
-            c.newText.clear();
-        }
     }
 }
 
@@ -154,6 +116,8 @@ Redraw MicController::SetChannelField(int rack, int channel, ChannelField field,
     auto toggleTo = [&](uint32_t bit, bool consoleOwned) {
         if (value != 0 && value != 1)
             return Refuse(rack, channel, field, value, refusal::kOutOfRange);
+        if (bit == kPhantomBit && value == 1 && PhantomForbidden(rack, channel))
+            return RefusePhantom(rack, channel);
         if (consoleOwned && state_.assignment[i] != 0)
             return Refuse(rack, channel, field, value, refusal::kConsoleOwned);
         if (((s & bit) != 0) == (value != 0))

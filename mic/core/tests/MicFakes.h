@@ -8,6 +8,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "mic/core/CommandPort.h"
@@ -93,6 +94,9 @@ class FakeView : public MicView {
     bool PopupOpeningNotReady() const override { return false; }
     void PopupTimerExpired() override { ++popupExpired; }
     void ClearPopup() override { ++popupCleared; }
+    void ShowPhantomRefused(int rack, int channel) override {
+        phantomRefused.emplace_back(rack, channel);
+    }
 
     std::vector<int> redrawnChannels;
     int rackRedraws = 0;
@@ -110,6 +114,7 @@ class FakeView : public MicView {
     std::vector<std::array<int, 4>> popups;
     int popupExpired = 0;
     int popupCleared = 0;
+    std::vector<std::pair<int, int>> phantomRefused;
 };
 
 class FakeProfile : public ProfileWriter {

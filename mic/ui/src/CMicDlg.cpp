@@ -13,10 +13,14 @@
 #include <QScreen>
 #include <algorithm>
 
+#include "mic/core/PresetFile.h"
 #include "mic/core/SerialPort.h"
 #include "mic/ui/CBmpButton.h"
 #include "mic/ui/CDiagnostics.h"
+#include "mic/ui/CMicTypeTag.h"
 #include "mic/ui/CPictureLabel.h"
+#include "mic/ui/CPresetPreview.h"
+#include "mic/ui/CRestoreScope.h"
 #include "mic/ui/Pictures.h"
 #include "mic/ui/QtServices.h"
 #include "mic/ui/RackSyncMark.h"
@@ -153,6 +157,13 @@ CMicDlg::CMicDlg(Options options, QWidget* parent)
                 [this, i] { Apply(controller_->ClickPad(i), i); });
         connect(direct_[i], &QPushButton::clicked, this,
                 [this, i] { Apply(controller_->ClickDirect(i), i); });
+        // The microphone type is set from the phantom button's own menu, where it matters.
+        micTag_[i] = new CMicTypeTag(this);
+        micTag_[i]->Attach(phantom_[i]->geometry());
+        phantom_[i]->setProperty("baseToolTip", phantom_[i]->toolTip());
+        phantom_[i]->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(phantom_[i], &QWidget::customContextMenuRequested, this,
+                [this, i](QPoint p) { OpenMicTypeMenu(i, phantom_[i]->mapToGlobal(p)); });
         QComboBox* box = gainBox_[i];
         box->setCompleter(nullptr);
         box->setInsertPolicy(QComboBox::NoInsert);
@@ -182,6 +193,10 @@ CMicDlg::CMicDlg(Options options, QWidget* parent)
     about->setShortcut(QKeySequence::HelpContents);
     connect(about, &QAction::triggered, this, &CMicDlg::OnAbout);
     addAction(about);
+    auto* restoreScope = new QAction(QStringLiteral("Start-up Recall &Scope..."), this);
+    restoreScope->setObjectName(QStringLiteral("restoreScopeAction"));
+    connect(restoreScope, &QAction::triggered, this, &CMicDlg::OnRestoreScope);
+    addAction(restoreScope);
     setContextMenuPolicy(Qt::ActionsContextMenu);
 
     // Key presses and focus changes of every control are seen here (the typed-gain rule counts
@@ -460,6 +475,16 @@ void CMicDlg::RedrawChannel(int c) {
     gainBox_[c]->setEditText(gainBox_[c]->itemText(index));
     RedrawGainDisplay(c);
     RedrawNumber(c);
+    const MicType type = controller_->MicrophoneType(controller_->DisplayedRack(), c);
+    micTag_[c]->SetType(type);
+    QString tip = phantom_[c]->property("baseToolTip").toString();
+    if (type != MicType::Unknown) {
+        const std::string_view name = MicTypeName(type);
+        tip += QStringLiteral(" (%1 microphone%2)")
+                   .arg(QString::fromLatin1(name.data(), qsizetype(name.size())),
+                        PhantomAllowed(type) ? QString() : QStringLiteral(": phantom refused"));
+    }
+    phantom_[c]->setToolTip(tip);
     if (nameBox_[c] && !nameBox_[c]->hasFocus()) {
         nameBox_[c]->setText(Latin1(s.Name(i)));
     }
@@ -578,11 +603,49 @@ void CMicDlg::OnLoadPreset() {
     QFileDialog* dialog =
         MakePresetDialog(this, false, QString::fromLocal8Bit(controller_->Settings().fileName));
     dialog->setObjectName(QStringLiteral("loadPresetDialog"));
-    connect(dialog, &QFileDialog::fileSelected, this, [this](const QString& path) {
-        controller_->LoadPreset(path.toLocal8Bit().toStdString());
-    });
+    connect(dialog, &QFileDialog::fileSelected, this, &CMicDlg::OpenPresetPreview);
     connect(dialog, &QDialog::finished, this, [this] { load_->SetPicture(kPicLoadNormal); });
     dialog->open();
+}
+
+void CMicDlg::OpenPresetPreview(const QString& path) {
+    const std::string file = path.toLocal8Bit().toStdString();
+    bool readable = false;
+    controller_->PreviewPreset(file, kRecallEverything, &readable);
+    auto* preview = new CPresetPreview(
+        QString::fromStdString(FileTitle(file)),
+        [this, file](uint32_t scope) { return controller_->PreviewPreset(file, scope); }, readable,
+        this);
+    preview->setAttribute(Qt::WA_DeleteOnClose);
+    connect(preview, &QDialog::accepted, this,
+            [this, preview, file] { controller_->LoadPreset(file, preview->Scope()); });
+    preview->open();
+}
+
+void CMicDlg::OpenMicTypeMenu(int channel, const QPoint& globalPos) {
+    if (channel < 0 || channel >= 12) {
+        return;
+    }
+    const int rack = controller_->DisplayedRack();
+    QMenu* menu = MakeMicTypeMenu(this, channel, controller_->MicrophoneType(rack, channel),
+                                  [this, rack, channel](MicType type) {
+                                      controller_->SetMicrophoneType(rack, channel, type);
+                                  });
+    menu->popup(globalPos);
+}
+
+void CMicDlg::OnRestoreScope() {
+    auto* dialog = new CRestoreScope(controller_->Settings().restoreScope, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::accepted, this,
+            [this, dialog] { controller_->SetRestoreScope(dialog->Scope()); });
+    dialog->open();
+}
+
+void CMicDlg::ShowPhantomRefused(int rack, int channel) {
+    if (rack == controller_->DisplayedRack() && channel >= 0 && channel < 12) {
+        micTag_[channel]->FlashRefusal();
+    }
 }
 
 void CMicDlg::OnStorePreset() {

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QTemporaryDir>
 #include <QTest>
+#include <functional>
 #include <memory>
 
 #include "mic/ui/CMicDlg.h"
@@ -18,7 +19,9 @@ struct SimulatedWindow {
     std::unique_ptr<CMicDlg> window;
 
     // Starts `racks` simulated racks and a window whose every port leads to them.
-    bool Start(int racks, bool integration = false, int consoleType = 0) {
+    // `adjust` may change the options (settings, console) before the window is built.
+    bool Start(int racks, bool integration = false, int consoleType = 0,
+               const std::function<void(CMicDlg::Options&)>& adjust = {}) {
         mic::ui::ApplyDialogColours(*qApp);
         sim = std::make_unique<px5r::Simulator>(px5r::SimOptions{.racks = racks});
         if (!sim->Start()) {
@@ -34,6 +37,9 @@ struct SimulatedWindow {
         options.config.debugLogPath = dir.filePath(QStringLiteral("MicDebug.txt")).toStdString();
         options.consoleType = consoleType;
         options.deviceResolver = [device](uint32_t) { return device; };
+        if (adjust) {
+            adjust(options);
+        }
         window = std::make_unique<CMicDlg>(options);
         window->show();
         window->Initialise();

@@ -269,6 +269,10 @@ void MicDlgAgainstRacks::storeThenLoadRestoresTheStateAndSendsIt() {
     open->selectFile(path);
     static_cast<QDialog*>(open)->accept();
     QTRY_COMPARE(s.window->LoadButton()->Picture(), int(mic::ui::kPicLoadNormal));
+    // The preview comes first; confirmed with every part, the load is the plain one.
+    auto* preview = WaitForChild<QDialog>(s.window.get(), QStringLiteral("presetPreviewDialog"));
+    QVERIFY(preview);
+    preview->accept();
     QCOMPARE(s.window->PhantomButton(0)->Picture(), int(mic::kPicPhantomOn));
     QCOMPARE(s.window->DirectButton(11)->Picture(), int(mic::kPicDirectOn));
     QTRY_VERIFY_WITH_TIMEOUT(s.RackSetting(0, 0) & 0x40, 15000);

@@ -18,8 +18,10 @@
 #include "mic/core/MicSettings.h"
 #include "mic/core/MicTimers.h"
 #include "mic/core/MicView.h"
+#include "mic/core/MicrophoneType.h"
 #include "mic/core/PreampState.h"
 #include "mic/core/ProtocolEngine.h"
+#include "mic/core/RecallScope.h"
 #include "mic/core/ReplyState.h"
 
 namespace mic {
@@ -136,7 +138,16 @@ class MicController : public ProtocolHost {
     RackSync RackSyncState(int rack) const;
     int RackDifferencesFound(int rack) const;
 
-    // Main thread. Timers 1-4 fired.
+    // Main thread. The microphone type of a channel of any rack. Declaring a ribbon or line
+    // source switches the channel's phantom off at once (and sends it to an on-line rack); the
+    // table is written to the profile. Refused only for a place outside the racks.
+    MicType MicrophoneType(int rack, int channel) const;
+    Redraw SetMicrophoneType(int rack, int channel, MicType type);
+
+    // Main thread. The scope of the automatic load and restore, written to the profile.
+    void SetRestoreScope(uint32_t scope);
+
+    // Main thread. Timers fired.
     void OnTimer(int id);
     // Main thread. "ButtonFromVantor" (or 255, 255 after a load or an assignment).
     void ApplyConsoleData(int wParam, int lParam);
@@ -152,12 +163,17 @@ class MicController : public ProtocolHost {
 
     // Main thread. Load / Store Preset buttons are usable (ring empty, not busy).
     bool PresetButtonsUsable() const;
-    // Main thread. After the dialogs: set "FileName" and save / load with the title.
+    // Main thread. After the dialogs: set "FileName" and save / load with the title. A load
+    // takes the parts of the file the scope names; the frames are those of the full load.
     void StorePreset(const std::string& path);
-    void LoadPreset(const std::string& path);
+    void LoadPreset(const std::string& path, uint32_t scope = kRecallEverything);
+    // Main thread. What LoadPreset(path, scope) would change now (see PreviewPresetFile).
+    std::vector<ChannelChange> PreviewPreset(const std::string& path, uint32_t scope,
+                                             bool* readable = nullptr) const;
     // Main thread. Save state / load state of the file rules.
     void SaveState(const std::string& path, bool showTitle);
-    void LoadState(const std::string& path, bool showTitle, int rack);
+    void LoadState(const std::string& path, bool showTitle, int rack,
+                   uint32_t scope = kRecallEverything);
     // Main thread. Only with "Auto Restore" on.
     void WriteSnapshot();
     const std::string& SnapshotPath() const { return snapshotPath_; }
@@ -183,6 +199,12 @@ class MicController : public ProtocolHost {
     int SwitchableIndex(int rack, int channel, std::string_view& reason) const;
     Redraw Refuse(int rack, int channel, ChannelField field, int requested,
                   std::string_view reason);
+    bool PhantomForbidden(int rack, int channel) const;
+    Redraw RefusePhantom(int rack, int channel);
+    void HoldPhantomOffAt(int rack);
+    RecallRules Rules(uint32_t scope) const;
+    void AutomaticRecall(int rack);
+    void AdoptDataBlock(int rack, const uint8_t* block, bool displayed);
     const ChangeOrigin& CurrentOrigin() const;
     void NotifyDifferences(const ChannelImage& before, const ChangeOrigin& origin);
     void NotifyChange(const ChannelChange& change);
@@ -198,8 +220,8 @@ class MicController : public ProtocolHost {
     void SetBusy();
     void ResetRacks(int which);
     bool LinkActive() const;
-    void ApplyOneChannel(int rack, int channel, const uint8_t* record, int wParam, int lParam,
-                         bool& mappingDriven, bool lineDriven);
+    void ApplyOneChannel(int rack, int channel, int line, const uint8_t* record, int wParam,
+                         int lParam, bool& mappingDriven, bool lineDriven);
     void SaveSettings();
     void SetRackSync(int rack, RackSync state);
     void CheckWhenIdle(int rack);
@@ -246,6 +268,12 @@ class MicController : public ProtocolHost {
     std::vector<ChangeObserver*> observers_;
     const ChangeOrigin* origin_ = nullptr;      // the outermost open change scope's origin
     std::map<int, std::string> nameEditStart_;  // channel index -> name before typing began
+    // The console line (1-120) whose phantom request was last refused per channel, 0 = none:
+    // the console's image is applied again and again, the refusal is reported once.
+    std::array<uint8_t, kChannels> consolePhantomRefused_{};
+    // A scoped automatic recall waits for the rack's own data block, so that the parts it does
+    // not take are sent back as the rack holds them, not as defaults.
+    std::array<bool, kRacks> recallAwaitsBlock_{};
 };
 
 }  // namespace mic

@@ -7,18 +7,22 @@
 #include <string_view>
 
 #include "mic/core/RackSync.h"
+#include "mic/core/MicrophoneType.h"
+#include "mic/core/RecallScope.h"
 
 namespace mic {
 
 struct MicSettings {
-    uint32_t communicationPort = 1;  // 1-4 = COM1-COM4, 5 = disabled
-    bool portWasStored = false;      // a valid value (1-5) was read from the profile
-    std::string fileName;            // "FileName"
-    bool autoLoad = false;           // "Auto Load"
-    bool autoRestore = true;         // "Auto Restore"
-    bool popupOnSel = true;          // "PopupOnSel"
-    bool popupControls = true;       // "PopupControls"
-    uint32_t useWithVantor = 0;      // "Use With Vantor" as stored
+    uint32_t communicationPort = 1;             // 1-4 = COM1-COM4, 5 = disabled
+    bool portWasStored = false;                 // a valid value (1-5) was read from the profile
+    std::string fileName;                       // "FileName"
+    bool autoLoad = false;                      // "Auto Load"
+    bool autoRestore = true;                    // "Auto Restore"
+    bool popupOnSel = true;                     // "PopupOnSel"
+    bool popupControls = true;                  // "PopupControls"
+    uint32_t useWithVantor = 0;                 // "Use With Vantor" as stored
+    MicTypeTable microphoneTypes{};             // "Microphone Types": all unknown, nothing held off
+    uint32_t restoreScope = kRecallEverything;  // "Restore Scope" of the automatic load/restore
     // "Verify Racks": read racks back after a load, a restore or a reconnection. Off, the
     // line carries nothing more than without the check.
     bool verifyRacks = false;

@@ -90,6 +90,9 @@ class MicView {
     virtual void PopupTimerExpired() = 0;
     // Main thread. "Pop up on selection" switched off: empty an open popup and refresh it.
     virtual void ClearPopup() = 0;
+    // Main thread. Phantom power was refused on this channel (any rack) for its microphone
+    // type, whatever asked for it: show it on the strip when the rack is displayed.
+    virtual void ShowPhantomRefused(int /*rack*/, int /*channel*/) {}
 };
 
 }  // namespace mic

@@ -33,6 +33,7 @@ namespace mic::ui {
 
 class CBmpButton;
 class CBigControls2;
+class CMicTypeTag;
 class CDiagnostics;
 class CPictureLabel;
 class RackSyncMark;
@@ -96,6 +97,7 @@ class CMicDlg : public QDialog, public MicView {
     QPushButton* SequentialBox() const { return sequential_; }
     QPushButton* PopupOnSelBox() const { return popupOnSel_; }
     QPushButton* PopupControlsBox() const { return popupControls_; }
+    CMicTypeTag* MicTypeTag(int i) const { return micTag_[i]; }
 
     // MicView (main thread).
     void RedrawChannel(int channel) override;
@@ -116,6 +118,7 @@ class CMicDlg : public QDialog, public MicView {
     bool PopupOpenAndReady() const override;
     void PopupTimerExpired() override;
     void ClearPopup() override;
+    void ShowPhantomRefused(int rack, int channel) override;
 
   public slots:
     void OnLoadPreset();
@@ -123,6 +126,12 @@ class CMicDlg : public QDialog, public MicView {
     void OnSetup();
     void OnExit();
     void OnAbout();
+    // Main thread. The preview of a chosen preset file; Load applies it with its scope.
+    void OpenPresetPreview(const QString& path);
+    // Main thread. The strip's microphone menu at a global position.
+    void OpenMicTypeMenu(int channel, const QPoint& globalPos);
+    // Main thread. The scope of the automatic load and restore.
+    void OnRestoreScope();
     // Main thread. "ButtonFromVantor" from the console link: apply the console data. The link
     // posts it (queued) after copying a new mic-line image.
     void OnButtonFromVantor(int wParam, int lParam);
@@ -164,6 +173,7 @@ class CMicDlg : public QDialog, public MicView {
     std::array<QLineEdit*, 12> nameBox_{};
     std::array<QComboBox*, 12> consoleBox_{};
     std::array<CPictureLabel*, 12> gainDisplay_{}, tens_{}, units_{};
+    std::array<CMicTypeTag*, 12> micTag_{};
     std::array<CBmpButton*, 16> rack_{};
     std::array<RackSyncMark*, 16> rackMark_{};  // created with the first mark shown
     CPictureLabel* info_ = nullptr;
