@@ -17,6 +17,10 @@ struct MicSettings {
     bool popupOnSel = true;          // "PopupOnSel"
     bool popupControls = true;       // "PopupControls"
     uint32_t useWithVantor = 0;      // "Use With Vantor" as stored
+    // The change journal: off unless "Journal" = 1, so that default settings write no new file.
+    bool journal = false;              // "Journal"
+    uint32_t journalMaxAgeDays = 90;   // "Journal Max Age Days" (0 = no age bound)
+    uint32_t journalMaxRows = 100000;  // "Journal Max Rows" (0 = no count bound)
 };
 
 // Writes single profile values at once (the host maps them onto the registry).
