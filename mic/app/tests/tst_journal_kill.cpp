@@ -39,12 +39,35 @@ class JournalKill : public QObject {
     QTemporaryDir stateDir_;
 
   private slots:
-    void rowsCommittedBeforeAKillSurviveIt() {
+    void init() {
         QVERIFY(registryDir_.isValid() && runtimeDir_.isValid() && stateDir_.isValid());
         qputenv("KESTANE_REGISTRY_DIR", registryDir_.path().toLocal8Bit());
         qputenv("XDG_RUNTIME_DIR", runtimeDir_.path().toLocal8Bit());
         reg::resetForTests();
+        reg::Key::root(reg::Hive::CurrentUser).deleteTree("Software\\KESTANE");
+    }
 
+    void theJournalIsOffUnlessTheProfileTurnsItOn() {
+        mic::MicSettings s = mic::app::ReadProfile(false).settings;
+        QVERIFY(!s.journal);
+        QCOMPARE(s.journalMaxAgeDays, 90u);
+        QCOMPARE(s.journalMaxRows, 100000u);
+        mic::app::RegistryProfileWriter profile;
+        profile.WriteInt("Journal", 1);
+        profile.WriteInt("Journal Max Age Days", 0);
+        profile.WriteInt("Journal Max Rows", 500);
+        s = mic::app::ReadProfile(false).settings;
+        QVERIFY(s.journal);
+        QCOMPARE(s.journalMaxAgeDays, 0u);
+        QCOMPARE(s.journalMaxRows, 500u);
+        // A bound that makes no sense keeps the default.
+        profile.WriteInt("Journal Max Rows", -5);
+        QCOMPARE(mic::app::ReadProfile(false).settings.journalMaxRows, 100000u);
+        profile.WriteInt("Journal", 0);
+        QVERIFY(!mic::app::ReadProfile(false).settings.journal);
+    }
+
+    void rowsCommittedBeforeAKillSurviveIt() {
         QProcess sim;
         sim.start(QStringLiteral(PX5R_SIM_PROGRAM),
                   {QStringLiteral("--racks"), QStringLiteral("4")});

@@ -36,7 +36,7 @@ struct Journaled : Harness, JournalFixture {
 
 TEST(JournalSources, AClickIsJournaledAsTheOperatorsWithOldAndNewValue) {
     Journaled h;
-    h.RacksReady();
+    h.mic->Initialise();
     h.now = kTestEpochUs + 5000000;
     h.mic->SelectGain(2, 4);
     const auto rows = h.NewRows();
@@ -55,7 +55,7 @@ TEST(JournalSources, AClickIsJournaledAsTheOperatorsWithOldAndNewValue) {
 
 TEST(JournalSources, ARefusalIsJournaledWithItsReasonAndTheValueAskedFor) {
     Journaled h;
-    h.RacksReady();
+    h.mic->Initialise();
     h.mic->AssignConsoleChannel(3, 11);
     h.mark = h.Rows().size();
     h.mic->ClickPad(3);

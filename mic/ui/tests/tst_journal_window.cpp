@@ -63,7 +63,7 @@ class JournalWindowTest : public QObject {
         CJournalWindow window(*journal_);
         JournalTableModel& model = window.Model();
         QCOMPARE(model.rowCount(), 3);
-        QCOMPARE(Cell(model, 0, JournalTableModel::New), QStringLiteral("50 dB"));
+        QCOMPARE(Cell(model, 0, JournalTableModel::New), QStringLiteral("40 dB"));
         QCOMPARE(Cell(model, 0, JournalTableModel::Rack), QStringLiteral("2"));
         QCOMPARE(Cell(model, 0, JournalTableModel::Channel), QStringLiteral("5"));
         QCOMPARE(Cell(model, 1, JournalTableModel::Source), QStringLiteral("rack front panel"));
@@ -72,7 +72,7 @@ class JournalWindowTest : public QObject {
         QCOMPARE(model.rowCount(), 2);
         window.SourceBox()->setCurrentIndex(window.SourceBox()->findText("operator"));
         QCOMPARE(model.rowCount(), 1);
-        QCOMPARE(Cell(model, 0, JournalTableModel::New), QStringLiteral("50 dB"));
+        QCOMPARE(Cell(model, 0, JournalTableModel::New), QStringLiteral("40 dB"));
         window.RackBox()->setCurrentIndex(0);
         QCOMPARE(model.rowCount(), 2);
         window.ChannelBox()->setCurrentIndex(1);  // channel 1
