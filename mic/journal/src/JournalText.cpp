@@ -66,7 +66,10 @@ std::optional<int64_t> ParseDateTime(std::string_view text) {
     tm.tm_sec = second;
     tm.tm_isdst = -1;
     const time_t t = utc ? ::timegm(&tm) : std::mktime(&tm);
-    if (t == static_cast<time_t>(-1) && !(year == 1969 || year == 1970)) {
+    // The conversion moves a day that the month does not have into the next month: refuse it
+    // rather than answer for another date. (-1 is also the second before the epoch.)
+    if ((t == static_cast<time_t>(-1) && year != 1969) || tm.tm_mday != day ||
+        tm.tm_mon != month - 1) {
         return std::nullopt;
     }
     return static_cast<int64_t>(t) * kUsPerSecond;

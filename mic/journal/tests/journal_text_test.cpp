@@ -56,6 +56,8 @@ TEST_F(Utc, TimesAreReadAsDatesSpansBackOrUnixSecondsAndWrittenWithTheirOffset) 
     const int64_t now = kTestEpochUs;  // 2026-01-01T00:00:00Z
     EXPECT_EQ(FormatTime(now + 1234567), "2026-01-01T00:00:01.234+00:00");
     EXPECT_EQ(ParseTime("2026-01-01", now), now);
+    EXPECT_EQ(ParseTime("2028-02-29Z", now),
+              now + int64_t{(365 + 365 + 31 + 28) * 86400} * 1000000);
     EXPECT_EQ(ParseTime("2026-01-01T00:00:01", now), now + 1000000);
     EXPECT_EQ(ParseTime("2026-01-01 01:02", now), now + 3720 * int64_t{1000000});
     EXPECT_EQ(ParseTime("2025-12-31T23:59:59Z", now), now - 1000000);
@@ -64,9 +66,10 @@ TEST_F(Utc, TimesAreReadAsDatesSpansBackOrUnixSecondsAndWrittenWithTheirOffset) 
     EXPECT_EQ(ParseTime("-10m", now), now - 600 * int64_t{1000000});
     EXPECT_EQ(ParseTime("2h", now), now - 7200 * int64_t{1000000});
     EXPECT_EQ(ParseTime("7d", now), now - 7 * 86400 * int64_t{1000000});
-    for (const char* bad : {"", "@", "@12x", "10", "m", "10w", "x10m", "2026-13-01", "2026-1-1",
-                            "2026-01-01T25:00", "2026-01-01T10", "2026-01-01 10:00 ", "--5m",
-                            "99999999999999999999d", "@99999999999999999999"})
+    for (const char* bad :
+         {"", "@", "@12x", "10", "m", "10w", "x10m", "2026-13-01", "2026-02-29", "2026-04-31",
+          "2026-1-1", "2026-01-01T25:00", "2026-01-01T10", "2026-01-01 10:00 ", "--5m",
+          "99999999999999999999d", "@99999999999999999999"})
         EXPECT_FALSE(ParseTime(bad, now)) << bad;
     // Local time follows the zone; the offset is written beside it.
     ::setenv("TZ", "CET-1", 1);
