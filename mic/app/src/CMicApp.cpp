@@ -18,7 +18,9 @@
 #include "ProfileSettings.h"
 #include "console/ConsoleSettings.h"
 #include "mic/core/PresetFile.h"
+#include "mic/journal/ChangeJournal.h"
 #include "mic/ui/CDiagnostics.h"
+#include "mic/ui/CJournalWindow.h"
 #include "mic/ui/CMicDlg.h"
 #include "platform/TerminationSignals.h"
 #include "px5r/Simulator.h"
@@ -68,6 +70,23 @@ QString UsageText() {
         "                 platform, and keeps its registry in DIR/registry unless\n"
         "                 KESTANE_REGISTRY_DIR is set\n"
         "  --help         this text\n");
+}
+
+std::unique_ptr<mic::journal::ChangeJournal> OpenJournal(const MicSettings& settings,
+                                                         bool simulated) {
+    mic::journal::JournalOptions options;
+    // Simulated racks keep a journal of their own, as they keep a snapshot of their own.
+    if (simulated) {
+        options.path = StateDirectory() + "/journal-simulated.db";
+    }
+    options.limits.maxAgeUs = int64_t{settings.journalMaxAgeDays} * 24 * 3600 * 1000000;
+    options.limits.maxRows = settings.journalMaxRows;
+    std::string error;
+    auto journal = mic::journal::ChangeJournal::Open(options, &error);
+    if (!journal) {
+        std::fprintf(stderr, "mic: changes are not journaled: %s\n", error.c_str());
+    }
+    return journal;
 }
 
 CMicApp::CMicApp(std::string baseName) : baseName_(std::move(baseName)) {}
@@ -147,9 +166,21 @@ int CMicApp::InitInstance(const Arguments& args) {
         options.console = link->ImageSource();
     }
 
+    // The change journal is opt-in ("Journal" = 1 in the profile): with default settings mic
+    // writes no file it did not write before. Declared before the window, so that it outlives
+    // the controller that reports to it and the Journal window that listens to it.
+    std::unique_ptr<mic::journal::ChangeJournal> journal;
+    if (!demo && start.settings.journal) {
+        journal = OpenJournal(start.settings, simulator != nullptr);
+    }
+
     mic::ui::CMicDlg window(options);
     if (link) {
         link->AttachMicLine(window);
+    }
+    if (journal) {
+        window.Controller().AddObserver(journal.get());
+        mic::ui::CJournalWindow::AddEntryTo(window, *journal);
     }
 
     // The wake-up channel that the published handle names.

@@ -8,6 +8,12 @@
 #include <memory>
 #include <string>
 
+#include "mic/core/MicSettings.h"
+
+namespace mic::journal {
+class ChangeJournal;
+}
+
 namespace mic::app {
 
 struct Arguments {
@@ -22,6 +28,11 @@ struct Arguments {
 // argument string that the "ZERIN" rule compares.
 Arguments ParseArguments(const QStringList& arguments);
 QString UsageText();
+
+// The change journal with the profile's bounds; nullptr (and a line on stderr) when it cannot
+// be opened: mic then runs without it.
+std::unique_ptr<mic::journal::ChangeJournal> OpenJournal(const MicSettings& settings,
+                                                         bool simulated);
 
 class CMicApp {
   public:

@@ -68,6 +68,14 @@ ProfileStart ReadProfile(bool consoleTypeIs6) {
     int32_t scope = static_cast<int32_t>(kRecallEverything);
     registry.ReadNumber(kSettingsKey, kRestoreScopeKey, scope, scope);
     s.restoreScope = static_cast<uint32_t>(scope) & kRecallEverything;
+    int32_t journal = 0;
+    registry.ReadNumber(kSettingsKey, "Journal", journal, 0);
+    s.journal = journal != 0;
+    int32_t bound = 0;
+    if (registry.ReadNumber(kSettingsKey, "Journal Max Age Days", bound, -1) && bound >= 0)
+        s.journalMaxAgeDays = static_cast<uint32_t>(bound);
+    if (registry.ReadNumber(kSettingsKey, "Journal Max Rows", bound, -1) && bound >= 0)
+        s.journalMaxRows = static_cast<uint32_t>(bound);
 
     int32_t consoleType = 0;
     registry.ReadNumber(kSettingsKey, "Console Type", consoleType, 0);

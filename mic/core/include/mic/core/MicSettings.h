@@ -28,6 +28,10 @@ struct MicSettings {
     bool verifyRacks = false;
     RackMend rackMend = RackMend::Adopt;  // "Rack Mend": 0 adopt, 1 re-send
     uint32_t verifyEverySeconds = 0;  // "Verify Every": also read racks back this often; 0 never
+    // The change journal: off unless "Journal" = 1, so that default settings write no new file.
+    bool journal = false;              // "Journal"
+    uint32_t journalMaxAgeDays = 90;   // "Journal Max Age Days" (0 = no age bound)
+    uint32_t journalMaxRows = 100000;  // "Journal Max Rows" (0 = no count bound)
 };
 
 // Writes single profile values at once (the host maps them onto the registry).
