@@ -55,6 +55,28 @@ int OnClearImage(sd_bus_message* m, void* userdata, sd_bus_error*) {
     return sd_bus_reply_method_return(m, "");
 }
 
+int OnGetImage(sd_bus_message* m, void* userdata, sd_bus_error* error) {
+    const char* object = nullptr;
+    const int r = sd_bus_message_read(m, "s", &object);
+    if (r < 0) {
+        return r;
+    }
+    const std::optional<std::vector<uint8_t>> image = ServerOf(userdata).Image(object);
+    if (!image) {
+        return sd_bus_error_set(error, kNoImageError, "the object has no image");
+    }
+    sd_bus_message* reply = nullptr;
+    int w = sd_bus_message_new_method_return(m, &reply);
+    if (w >= 0) {
+        w = sd_bus_message_append_array(reply, 'y', image->data(), image->size());
+    }
+    if (w >= 0) {
+        w = sd_bus_send(nullptr, reply, nullptr);
+    }
+    sd_bus_message_unref(reply);
+    return w;
+}
+
 int OnSetMicLine(sd_bus_message* m, void* userdata, sd_bus_error* error) {
     uint32_t line = 0;
     MicLineFields fields;
@@ -173,6 +195,8 @@ const sd_bus_vtable kControlVtable[] = {
                             OnPushImage, SD_BUS_VTABLE_UNPRIVILEGED),
     SD_BUS_METHOD_WITH_ARGS("ClearImage", SD_BUS_ARGS("s", object), SD_BUS_NO_RESULT, OnClearImage,
                             SD_BUS_VTABLE_UNPRIVILEGED),
+    SD_BUS_METHOD_WITH_ARGS("GetImage", SD_BUS_ARGS("s", object), SD_BUS_RESULT("ay", image),
+                            OnGetImage, SD_BUS_VTABLE_UNPRIVILEGED),
     SD_BUS_METHOD_WITH_ARGS(
         "SetMicLine",
         SD_BUS_ARGS("u", line, "y", phantom, "y", pad, "y", gain, "y", select, "b", push),
