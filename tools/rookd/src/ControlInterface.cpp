@@ -14,6 +14,19 @@ RookServer& ServerOf(void* userdata) {
     return static_cast<ControlInterface*>(userdata)->server;
 }
 
+// Sends a reply that was built step by step (closing its open array first with
+// `closeArray`) unless a step failed (r < 0); frees it either way.
+int FinishReply(sd_bus_message* reply, int r, bool closeArray) {
+    if (r >= 0 && closeArray) {
+        r = sd_bus_message_close_container(reply);
+    }
+    if (r >= 0) {
+        r = sd_bus_send(nullptr, reply, nullptr);
+    }
+    sd_bus_message_unref(reply);
+    return r;
+}
+
 int ReplyCount(sd_bus_message* m, size_t count) {
     return sd_bus_reply_method_return(m, "u", static_cast<uint32_t>(count));
 }
@@ -70,11 +83,7 @@ int OnGetImage(sd_bus_message* m, void* userdata, sd_bus_error* error) {
     if (w >= 0) {
         w = sd_bus_message_append_array(reply, 'y', image->data(), image->size());
     }
-    if (w >= 0) {
-        w = sd_bus_send(nullptr, reply, nullptr);
-    }
-    sd_bus_message_unref(reply);
-    return w;
+    return FinishReply(reply, w, false);
 }
 
 int OnSetMicLine(sd_bus_message* m, void* userdata, sd_bus_error* error) {
@@ -140,14 +149,7 @@ int OnListCommands(sd_bus_message* m, void* userdata, sd_bus_error*) {
             r = sd_bus_message_close_container(reply);
         }
     }
-    if (r >= 0) {
-        r = sd_bus_message_close_container(reply);
-    }
-    if (r >= 0) {
-        r = sd_bus_send(nullptr, reply, nullptr);
-    }
-    sd_bus_message_unref(reply);
-    return r;
+    return FinishReply(reply, r, true);
 }
 
 int OnListObjects(sd_bus_message* m, void* userdata, sd_bus_error*) {
@@ -162,14 +164,7 @@ int OnListObjects(sd_bus_message* m, void* userdata, sd_bus_error*) {
             r = sd_bus_message_append(reply, "(sbu)", s.name.c_str(), s.hasImage, s.instances);
         }
     }
-    if (r >= 0) {
-        r = sd_bus_message_close_container(reply);
-    }
-    if (r >= 0) {
-        r = sd_bus_send(nullptr, reply, nullptr);
-    }
-    sd_bus_message_unref(reply);
-    return r;
+    return FinishReply(reply, r, true);
 }
 
 int OnExit(sd_bus_message* m, void* userdata, sd_bus_error*) {
