@@ -2,7 +2,9 @@
 // operations called with their arguments from the command line, images and recorded command
 // blocks shown decoded.
 #include <gtest/gtest.h>
+#include <rookclient/model/CurrentConsoleSetupImage.h>
 #include <rookclient/model/DefaultValuesTable.h>
+#include <rookclient/model/McsImage.h>
 #include <rookclient/model/NexusRoutingMap.h>
 
 #include <cstdio>
@@ -208,4 +210,46 @@ TEST_F(Rookctl, RecordedCommandsAreDecodedWhereTheirLayoutIsKnown) {
     r = Run("commands 'Nexus Routing'");
     EXPECT_TRUE(Contains(r, "= MapStream(ushort stream, ushort source)")) << r.output;
     EXPECT_TRUE(Contains(r, "stream 12 <- 1")) << r.output;
+}
+
+TEST_F(Rookctl, LayoutImagesReadAsAClientReadsThem) {
+    rookclient::model::CurrentConsoleSetupImage setup;
+    setup.SetMixSetup("Film Mix");
+    setup.SetPathMap({2, 1});
+    setup.SetPathNames({"Dia 1", "Dia 2", "Stems"});
+    SetImage("CurrentConsoleSetupRook", setup.Encode().Bytes());
+    ToolResult r = Run("image CurrentConsoleSetupRook");
+    EXPECT_TRUE(Contains(r, "mix setup \"Film Mix\", 3 paths")) << r.output;
+    EXPECT_TRUE(Contains(r, "path   2  group")) << r.output;
+    EXPECT_TRUE(Contains(r, "\"Stems\"")) << r.output;
+
+    rookclient::model::McsImage machines;
+    rookclient::model::MCSMachineInfoStruct machine;
+    machine.id = 5;
+    machine.protocol = 2;
+    std::copy_n("ATR", 3, machine.name.begin());
+    machines.SetMachines({machine});
+    std::array<rookclient::model::McsImage::GroupSlots, rookclient::model::McsImage::kGroups>
+        groups;
+    for (auto& g : groups) {
+        g.fill(255);
+    }
+    groups[1][0] = 5;
+    machines.SetGroupTable(groups);
+    SetImage("MCSRookObject", machines.Encode().Bytes());
+    r = Run("image MCSRookObject");
+    EXPECT_TRUE(Contains(r, "group 1 (master first): 5 - - - - - - -")) << r.output;
+    EXPECT_TRUE(Contains(r, "machine 5 \"ATR\"")) << r.output;
+    EXPECT_TRUE(Contains(r, "Sony 9 Pin Slave")) << r.output;
+
+    // One byte short of the image: refused, shown as bytes.
+    const auto setupBlock = setup.Encode();
+    std::vector<uint8_t> shortSetup(setupBlock.Bytes().begin(), setupBlock.Bytes().end());
+    shortSetup.pop_back();
+    shortSetup[8] = static_cast<uint8_t>(shortSetup.size());
+    shortSetup[9] = static_cast<uint8_t>(shortSetup.size() >> 8);
+    shortSetup[10] = static_cast<uint8_t>(shortSetup.size() >> 16);
+    SetImage("CurrentConsoleSetupRook", shortSetup);
+    r = Run("image CurrentConsoleSetupRook");
+    EXPECT_TRUE(Contains(r, "refuses")) << r.output;
 }
