@@ -91,7 +91,11 @@ int main(int argc, char** argv) {
     if (args[0] == "proxies" && args.size() == 1) {
         return rookd::ListProxies();
     }
-    if (args[0] == "call" && args.size() >= 2) {
+    if (args[0] == "call") {
+        if (args.size() < 2) {
+            std::fputs(kUsage, stderr);
+            return 2;
+        }
         return rookd::CallOperations(args[1],
                                      std::vector<std::string>(args.begin() + 2, args.end()));
     }
