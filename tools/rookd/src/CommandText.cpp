@@ -27,9 +27,10 @@ struct ImageCommand {
     uint32_t command;
 };
 constexpr ImageCommand kImageCommands[] = {
-    {"DefaultValuesRook", 138}, {"MixSetupExtendedRook", 56}, {"MixSetupExtendedRook", 57},
-    {"Nexus Routing", 216},     {"IORoutingRook", 68},        {"IORoutingRook", 158},
-    {"AutomationDataRook", 0},  {"AutomationRook", 0},        {"SnapshotRook", 0},
+    {"DefaultValuesRook", 138},    {"MixSetupExtendedRook", 56}, {"MixSetupExtendedRook", 57},
+    {"Nexus Routing", 216},        {"IORoutingRook", 68},        {"IORoutingRook", 158},
+    {"AutomationDataRook", 0},     {"AutomationRook", 0},        {"SnapshotRook", 0},
+    {"MultipleAutomationRook", 0},
 };
 
 bool CarriesImage(const std::string& object, uint32_t command) {
@@ -137,8 +138,13 @@ std::string DescribeCommand(const std::string& object, std::span<const uint8_t> 
             text += OperationText(*op, r);
         }
     }
+    bool fieldsShown = false;
+    for (const OperationEntry* op : candidates) {
+        fieldsShown = fieldsShown || !op->fields.empty();
+    }
     if (r.Size() > rookclient::model::kHeaderSize && CarriesImage(object, r.Command())) {
         const std::string image = DecodeImage(object, block);
+        fieldsShown = fieldsShown || !image.empty();
         if (!image.empty()) {
             text += "  as the object's image:\n";
             size_t start = 0;
@@ -148,6 +154,10 @@ std::string DescribeCommand(const std::string& object, std::span<const uint8_t> 
                 start = end == std::string::npos ? image.size() : end + 1;
             }
         }
+    }
+    if (!fieldsShown && r.Size() > rookclient::model::kHeaderSize) {
+        // No layout to name the fields: the payload's bytes, zero rows folded.
+        text += "  payload:\n" + HexDump(block, rookclient::model::kHeaderSize);
     }
     return text;
 }

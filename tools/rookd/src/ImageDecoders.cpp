@@ -4,6 +4,7 @@
 #include <rookclient/ProxyCatalog.h>
 #include <rookclient/model/AutomationBlocks.h>
 #include <rookclient/model/CommsBlock.h>
+#include <rookclient/model/MixPassBlocks.h>
 #include <rookclient/model/NexusRoutingMap.h>
 #include <rookclient/model/SnapshotBlocks.h>
 
@@ -141,6 +142,25 @@ std::string AutomationText(std::span<const uint8_t> block) {
              : std::string();
 }
 
+// The watched controls: a text from 16, the count at 220, then three words a control.
+std::string MultipleAutomationText(std::span<const uint8_t> block) {
+    namespace m = rookclient::model::multiple_automation;
+    const auto r = Whole(block, m::kHeadSize);
+    if (!r) {
+        return {};
+    }
+    constexpr size_t kControlSize = sizeof(rookclient::model::StructPPPC);
+    const uint32_t count = r->U32(m::kCountAt);
+    std::string text = TextField(*r, "text", 16, m::kTextWidth) +
+                       Format("controls @%zu: %u\n", m::kCountAt, count);
+    const size_t held = (r->Size() - m::kHeadSize) / kControlSize;
+    for (size_t i = 0; i < std::min<size_t>(count, held); ++i) {
+        const size_t at = m::kHeadSize + kControlSize * i;
+        text += Format("  %d %d %d\n", r->I32(at), r->I32(at + 4), r->I32(at + 8));
+    }
+    return text;
+}
+
 // The list objects' shared block.
 std::string ListText(std::span<const uint8_t> block) {
     const auto r = Whole(block, layout::kLIST_TARGETOffset + layout::kLIST_TARGETWidth);
@@ -163,6 +183,7 @@ const std::map<std::string, ImageDecoder, std::less<>> kDecoders = {
     {"SnapshotRook", SnapshotText},
     {"AutomationDataRook", AutomationDataText},
     {"AutomationRook", AutomationText},
+    {"MultipleAutomationRook", MultipleAutomationText},
     {"CurrentConsoleSetupRook", ConsoleSetupText},
     {"MixSetupExtendedRook", MixSetupText},
     {"IORoutingRook", RoutingText},

@@ -210,6 +210,15 @@ TEST_F(Rookctl, RecordedCommandsAreDecodedWhereTheirLayoutIsKnown) {
     r = Run("commands 'Nexus Routing'");
     EXPECT_TRUE(Contains(r, "= MapStream(ushort stream, ushort source)")) << r.output;
     EXPECT_TRUE(Contains(r, "stream 12 <- 1")) << r.output;
+
+    ASSERT_EQ(Run("call CMultipleAutomationRookObject SetControls 1:2:3,4:5:6").status, 0);
+    r = Run("commands MultipleAutomationRook");
+    EXPECT_TRUE(Contains(r, "controls @220: 2\n      1 2 3\n      4 5 6\n")) << r.output;
+    // Where no layout names the fields, the payload's bytes are shown with their offsets.
+    ASSERT_EQ(Run("call CMCSRookObject SetDeviceOffset 3 1 23 45 12 true").status, 0);
+    r = Run("commands MCSRookObject");
+    EXPECT_TRUE(Contains(r, "sub-command @20 42, one of: SetDeviceOffset")) << r.output;
+    EXPECT_TRUE(Contains(r, "  000768  81 23 45 12 ")) << r.output;
 }
 
 TEST_F(Rookctl, LayoutImagesReadAsAClientReadsThem) {
