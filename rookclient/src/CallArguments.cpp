@@ -92,6 +92,10 @@ int64_t CallArguments::Field(const char* name, std::string_view text, int64_t le
     return value;
 }
 
+int32_t CallArguments::Word(const char* name, std::string_view text) {
+    return static_cast<int32_t>(Field(name, text, INT32_MIN, INT32_MAX));
+}
+
 int64_t CallArguments::Number(const char* name, int64_t least, int64_t most) {
     const std::string* word = Next();
     return word ? Field(name, *word, least, most) : 0;
@@ -170,9 +174,8 @@ bool CallArguments::Exactly(const char* name, size_t count) {
 
 std::vector<int32_t> CallArguments::Ints(const char* name) {
     std::vector<int32_t> values;
-    Records(name, 1, 1, [&](const std::vector<std::string_view>& f) {
-        values.push_back(static_cast<int32_t>(Field(name, f[0], INT32_MIN, INT32_MAX)));
-    });
+    Records(name, 1, 1,
+            [&](const std::vector<std::string_view>& f) { values.push_back(Word(name, f[0])); });
     return values;
 }
 
@@ -211,8 +214,8 @@ CAutomationEventArray CallArguments::Events(const char* name) {
     CAutomationEventArray events;
     Records(name, 5, 7, [&](const std::vector<std::string_view>& f) {
         CAutomationEvent event;
-        event.timeStamp = static_cast<int32_t>(Field(name, f[0], INT32_MIN, INT32_MAX));
-        event.path = static_cast<int32_t>(Field(name, f[1], INT32_MIN, INT32_MAX));
+        event.timeStamp = Word(name, f[0]);
+        event.path = Word(name, f[1]);
         event.module = static_cast<uint8_t>(Field(name, f[2], 0, UINT8_MAX));
         event.control = static_cast<uint8_t>(Field(name, f[3], 0, UINT8_MAX));
         event.value = static_cast<uint16_t>(Field(name, f[4], INT16_MIN, UINT16_MAX));
@@ -246,8 +249,7 @@ model::StructIOSearch CallArguments::Port(const char* name) {
     model::StructIOSearch port;
     size_t records = 0;
     Records(name, 5, 6, [&](const std::vector<std::string_view>& f) {
-        port =
-            PortFrom(f, [&](std::string_view t) { return Field(name, t, INT32_MIN, INT32_MAX); });
+        port = PortFrom(f, [&](std::string_view t) { return Word(name, t); });
         if (f.size() == 6) {
             port.SetText(f[5]);
         }
@@ -263,9 +265,8 @@ std::vector<model::StructRelayPort> CallArguments::Relays(const char* name) {
     std::vector<model::StructRelayPort> relays;
     Records(name, 6, 6, [&](const std::vector<std::string_view>& f) {
         model::StructRelayPort relay;
-        relay.port =
-            PortFrom(f, [&](std::string_view t) { return Field(name, t, INT32_MIN, INT32_MAX); });
-        relay.relay = static_cast<int32_t>(Field(name, f[5], INT32_MIN, INT32_MAX));
+        relay.port = PortFrom(f, [&](std::string_view t) { return Word(name, t); });
+        relay.relay = Word(name, f[5]);
         relays.push_back(relay);
     });
     return relays;
@@ -276,7 +277,7 @@ std::vector<model::StructPPPC> CallArguments::Controls(const char* name) {
     Records(name, 3, 3, [&](const std::vector<std::string_view>& f) {
         model::StructPPPC control;
         for (size_t i = 0; i < 3; ++i) {
-            control.words[i] = static_cast<int32_t>(Field(name, f[i], INT32_MIN, INT32_MAX));
+            control.words[i] = Word(name, f[i]);
         }
         controls.push_back(control);
     });
@@ -287,7 +288,7 @@ std::vector<model::TreeChangesStructure> CallArguments::TreeChanges(const char* 
     std::vector<model::TreeChangesStructure> changes;
     Records(name, 3, 3, [&](const std::vector<std::string_view>& f) {
         model::TreeChangesStructure change;
-        change.value = static_cast<int32_t>(Field(name, f[0], INT32_MIN, INT32_MAX));
+        change.value = Word(name, f[0]);
         if (f[1].size() >= sizeof change.first || f[2].size() >= sizeof change.second) {
             Fail(name, "the texts hold " + std::to_string(sizeof change.first - 1) + " and " +
                            std::to_string(sizeof change.second - 1) + " bytes");
@@ -303,8 +304,7 @@ std::vector<model::TreeChangesStructure> CallArguments::TreeChanges(const char* 
 std::vector<std::pair<int32_t, int32_t>> CallArguments::Routes(const char* name) {
     std::vector<std::pair<int32_t, int32_t>> routes;
     Records(name, 2, 2, [&](const std::vector<std::string_view>& f) {
-        routes.emplace_back(static_cast<int32_t>(Field(name, f[0], INT32_MIN, INT32_MAX)),
-                            static_cast<int32_t>(Field(name, f[1], INT32_MIN, INT32_MAX)));
+        routes.emplace_back(Word(name, f[0]), Word(name, f[1]));
     });
     return routes;
 }

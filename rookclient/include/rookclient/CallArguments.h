@@ -102,6 +102,8 @@ class CallArguments {
     template <typename Take>
     void Records(const char* name, size_t least, size_t most, Take take);
     int64_t Field(const char* name, std::string_view text, int64_t least, int64_t most);
+    // A 32-bit signed field of a record or list.
+    int32_t Word(const char* name, std::string_view text);
     void Fail(const char* name, const std::string& why);
 
     std::vector<std::string> words_;
