@@ -31,6 +31,7 @@ struct Proxies {
         all.push_back(std::make_unique<CNexusRoutingRookObject>(1));
         all.push_back(std::make_unique<CStudioConfigRook>(1));
         all.push_back(std::make_unique<CMixSetupExRookObject>(1));
+        all.push_back(std::make_unique<CDefaultValuesRookObject>(1));
         for (auto& proxy : all) {
             proxy->StartAdvise(0);  // not suspended, so that pushes are decoded
         }

@@ -40,6 +40,7 @@ class Op:
     signature: str = ""  # model: the parameter list; decl: the declaration
     expr: str = ""  # model: the builder call
     invoke: str = ""  # explicit invoker (model, decl)
+    call: str = ""  # decl: "(PARAMS) = METHOD(ARGS)", how a command line calls it
     doc: list = field(default_factory=list)
     catalog: bool = True
 
@@ -209,9 +210,9 @@ def parse(path):
             op.doc = doc
             current.ops.append(op)
         elif word == "decl":
-            # decl PATTERN CODE SIZE | INVOKE | DECLARATION
+            # decl PATTERN CODE SIZE | INVOKE | DECLARATION [| (PARAMS) = METHOD(ARGS)]
             bits = [b.strip() for b in rest.split("|")]
-            if len(bits) != 3:
+            if len(bits) not in (3, 4):
                 raise TableError(f"line {lineno}: decl PATTERN CODE SIZE | INVOKE | DECLARATION")
             head = bits[0].split()
             name = re.search(r"(\w+)\s*\(", bits[2]) or re.search(r"p\.(\w+)\(", bits[1])
@@ -219,6 +220,7 @@ def parse(path):
                     head[2] if len(head) > 2 else "16")
             op.pattern = head[0]
             op.invoke, op.signature = bits[1], bits[2]
+            op.call = bits[3] if len(bits) == 4 else ""
             op.catalog = head[0] != "none"
             op.doc = doc
             current.ops.append(op)
@@ -297,7 +299,7 @@ def payload_doc(op):
     for p in op.params:
         if p.kind == "client":
             parts.append(f"{p.name} kept for notices")
-        elif p.kind == "window":
+        elif p.kind == "window" and not p.offset:
             parts.append(f"replyWindow={p.name}")
         elif p.kind == "const":
             parts.append(f"{p.name}@{p.offset}")
@@ -318,6 +320,7 @@ def generate(proxies, constants, outdir):
         "// One proxy class per object of the console's object server.",
         "#pragma once",
         "",
+        "#include <array>",
         "#include <cstddef>",
         "#include <cstdint>",
         "#include <span>",
@@ -505,10 +508,151 @@ def all_ops(p, by_name):
     return ops + [o for o in p.ops if o.catalog]
 
 
+# How a command line gives each C++ parameter type: (the kind the catalog names, how the value is
+# read from CallArguments; {n} is the parameter's name, {w} a width).
+ARG_TYPES = {
+    "int32_t": ("int", "args.Int({n})"),
+    "int": ("int", "args.Int({n})"),
+    "rookclient::model::LabelCommandType": ("int", "args.Int({n})"),
+    "uint32_t": ("uint", "args.UInt({n})"),
+    "int16_t": ("short", "args.Short({n})"),
+    "uint16_t": ("ushort", "args.UShort({n})"),
+    "uint8_t": ("byte", "args.Byte({n})"),
+    "bool": ("bool", "args.Bool({n})"),
+    "platform::messages::WindowHandle": ("window", "args.Window({n})"),
+    "const std::string&": ("text", "args.Text({n})"),
+    "std::string": ("text", "args.Text({n})"),
+    "std::span<const uint8_t>": ("hex", "args.Hex({n}, {w})"),
+    "std::span<const int32_t>": ("ints", "args.Ints({n})"),
+    "std::span<const int>": ("ints", "args.Ints({n})"),
+    "std::span<const std::string>": ("texts", "args.Texts({n})"),
+    "const std::vector<std::string>&": ("texts", "args.Texts({n})"),
+    "AutomationEventFilterStructure": ("filter", "args.Filter({n})"),
+    "const CAutomationEventArray&": ("events", "args.Events({n})"),
+    "const rookclient::model::StructIOSearch&": ("port", "args.Port({n})"),
+    "std::span<const rookclient::model::StructRelayPort>": ("relays", "args.Relays({n})"),
+    "std::span<const rookclient::model::StructPPPC>": ("controls", "args.Controls({n})"),
+    "std::span<const rookclient::model::TreeChangesStructure>":
+        ("tree-changes", "args.TreeChanges({n})"),
+    "const std::vector<std::pair<int32_t, int32_t>>&": ("routes", "args.Routes({n})"),
+}
+
+# The table's parameter kinds as C++ types for ARG_TYPES.
+TABLE_ARG_TYPES = dict(CXX_TYPES, client="platform::messages::WindowHandle")
+
+
+@dataclass
+class CallParam:
+    ctype: str
+    name: str
+    default: str = ""
+    width: str = "SIZE_MAX"
+
+
+def parse_signature(text, lineno=0):
+    params = []
+    for item in split_top(text):
+        item = item.strip()
+        if not item:
+            continue
+        decl, _, default = item.partition("=")
+        m = re.fullmatch(r"(.*?)\s*(\w+)", decl.strip())
+        if not m:
+            raise TableError(f"cannot read parameter '{item}'")
+        params.append(CallParam(m.group(1).strip(), m.group(2), default.strip()))
+    return params
+
+
+def call_params(p, op, by_name):
+    """The operation's parameters as a command line gives them."""
+    if op.kind in ("attach", "command", "request"):
+        return [CallParam(TABLE_ARG_TYPES[prm.kind], prm.name, prm.default,
+                          prm.width or "SIZE_MAX")
+                for prm in op.params if prm.kind != "const"]
+    if op.kind == "model":
+        return parse_signature(op.signature)
+    if op.call:
+        m = re.fullmatch(r"\((.*)\)\s*=\s*(.*)", op.call)
+        if not m:
+            raise TableError(f"{p.name}.{op.name}: the call reads (PARAMS) = METHOD(ARGS)")
+        return parse_signature(m.group(1))
+    # a declaration of this operation, here or in another entry of the same name
+    for other in [op] + [o for o in p.ops if o.kind == "decl" and o.name == op.name]:
+        m = re.fullmatch(r"void\s+(\w+)\s*\((.*)\);", other.signature.strip())
+        if m and m.group(1) == op.name:
+            return parse_signature(m.group(2))
+    raise TableError(f"{p.name}.{op.name}: no declaration tells its parameters")
+
+
+def arg_kind(prm):
+    n = re.fullmatch(r"std::span<const (int32_t|std::string_view), (\d+)>", prm.ctype)
+    if n:
+        return f"{n.group(2)}-{'ints' if n.group(1) == 'int32_t' else 'texts'}"
+    if prm.ctype not in ARG_TYPES:
+        raise TableError(f"no command-line form for parameter type '{prm.ctype}'")
+    return ARG_TYPES[prm.ctype][0]
+
+
+def arg_reader(prm):
+    n = re.fullmatch(r"std::span<const (int32_t|std::string_view), (\d+)>", prm.ctype)
+    if n:
+        fn = "Ints" if n.group(1) == "int32_t" else "Texts"
+        return f"args.{fn}<{n.group(2)}>({cstr(prm.name)})"
+    return ARG_TYPES[prm.ctype][1].format(n=cstr(prm.name), w=prm.width)
+
+
+def arguments_text(params):
+    return ", ".join(f"{arg_kind(prm)} {prm.name}" + (f"={prm.default}" if prm.default else "")
+                     for prm in params)
+
+
+def caller(p, op, params):
+    least = sum(1 for prm in params if not prm.default)
+    lines = [f"[](CGenericRookObject* o, CallArguments& args) -> bool {{",
+             f"if (!args.Expect({least}, {len(params)})) {{ return false; }}"]
+    names = []
+    for i, prm in enumerate(params):
+        read = arg_reader(prm)
+        if prm.default:
+            read = f"args.More() ? {read} : decltype({read})({prm.default})"
+        lines.append(f"const auto v{i} = {read};")
+        names.append(f"v{i}")
+    lines.append("if (!args.Ok() || !o) { return args.Ok(); }")
+    lines.append(f"auto& self = static_cast<{p.name}&>(*o);")
+    if op.kind == "decl" and op.call:
+        target = re.fullmatch(r"\((.*)\)\s*=\s*(.*)", op.call).group(2)
+        for i, prm in enumerate(params):
+            target = re.sub(rf"\b{prm.name}\b", f"v{i}", target)
+        lines.append(f"self.{target};")
+    else:
+        lines.append(f"self.{op.name}({', '.join(names)});")
+    lines.append("return true; }")
+    return " ".join(lines)
+
+
+FIELD_KINDS = {"int": "Int", "uint": "UInt", "window": "UInt", "bool": "Bool", "short": "Short",
+               "byte": "Byte", "name": "Name", "bytes": "Bytes", "const": "Const"}
+
+
+def payload_fields(op):
+    if op.kind not in ("attach", "command", "request"):
+        return []
+    out = []
+    for prm in op.params:
+        if prm.kind == "client" or (prm.kind == "window" and not prm.offset):
+            continue
+        const = prm.name if prm.kind == "const" else "0"
+        name = "" if prm.kind == "const" else prm.name
+        out.append(f"{{{cstr(name)}, FieldKind::{FIELD_KINDS[prm.kind]}, {prm.offset}, "
+                   f"{prm.width or 0}, {const}}}")
+    return out
+
+
 def catalog(proxies, by_name):
     out = [
         "// Generated from rookclient/proxies/proxies.table by generate_proxies.py: do not edit.",
         "#include \"rookclient/ProxyCatalog.h\"",
+        "#include \"rookclient/CallArguments.h\"",
         "#include \"rookclient/Proxies.h\"",
         "",
         "#include <array>",
@@ -538,11 +682,21 @@ def catalog(proxies, by_name):
             # the attach that sends without advising (a command) still opens the object
             attach, others = others[:1], others[1:]
         rows = []
-        for op in attach + others:
+        for i, op in enumerate(attach + others):
             pat, read_now = pattern_of(op)
+            params = call_params(p, op, by_name)
+            fields = payload_fields(op)
+            fields_name = "{}"
+            if fields:
+                fields_name = f"k{p.name}Fields{i}"
+                out.append(f"const std::array<PayloadField, {len(fields)}> {fields_name}{{{{")
+                out += [f"    {f}," for f in fields]
+                out.append("}};")
             rows.append(f"    {{{cstr(op.name)}, {op.code}, {op.size}, {pat}, {read_now}, "
                         f"[](CGenericRookObject& o) {{ auto& p = static_cast<{p.name}&>(o); "
-                        f"{invoker(p, op)}; }}, {cstr(payload_doc(op))}}},")
+                        f"{invoker(p, op)}; }}, {cstr(payload_doc(op))}, "
+                        f"{cstr(arguments_text(params))}, {caller(p, op, params)}, "
+                        f"{fields_name}}},")
         out.append(f"const std::array<OperationEntry, {len(rows)}> k{p.name}Ops{{{{")
         out += rows
         out.append("}};")

@@ -11,7 +11,7 @@ constexpr int kTerminator = -1;
 
 // The arguments are a list of known length, so a caller that forgets the -1 sends at most four
 // words instead of reading past its arguments.
-void CWQDiagnosticsRookObject::SendDiagnostic(int test, std::initializer_list<int> more) {
+void CWQDiagnosticsRookObject::SendDiagnostic(int test, std::span<const int> more) {
     rookclient::Command(*this, kDiagnosticCommand, kDiagnosticBlockSize, 0,
                         [&](rookclient::CommandBlock& block) {
                             block.PutU32(kWordsOffset, static_cast<uint32_t>(test));

@@ -131,3 +131,39 @@ TEST_F(DecodingProxies, RoutingTakesAWholeImageAndIgnoresAShortOne) {
               (std::vector<msg::MessageId>{msg::registerMessage("Routing Information Ready")}));
     EXPECT_EQ(routing.Image().GetNumberOfPaths(), 3);
 }
+
+TEST_F(DecodingProxies, DefaultValuesTakeAPushedTableWholeAndIgnoreABlockOfAnotherSize) {
+    CDefaultValuesRookObject defaults(1);
+    FakeInstance& server = factory.Last();
+    defaults.DVAttach();
+    rookclient::model::DefaultValuesTable pushed(3);
+    pushed.SetValue(0, 0, 0, 1, 0x1234);
+    pushed.SetValue(2, 12, 30, 8, -3);  // the last processing element
+    pushed.SetValue(2, 12, 78, 3, -2);  // the last route element
+    pushed.SetValue(1, 5, 31, 0, 77);   // the first route module
+    const auto block = rookclient::model::default_values::Save(pushed, "Film", 6);
+    const Bytes whole(block.Bytes().begin(), block.Bytes().end());
+
+    auto resized = [&](size_t size) {
+        Bytes other = whole;
+        other.resize(size);
+        other[8] = static_cast<uint8_t>(size), other[9] = static_cast<uint8_t>(size >> 8);
+        other[10] = static_cast<uint8_t>(size >> 16);
+        return other;
+    };
+    Bytes misstated = whole;
+    misstated[8] ^= 1;
+    for (const Bytes& refused :
+         {resized(whole.size() - 1), resized(whole.size() + 2), resized(36754), misstated}) {
+        server.Push(refused);
+        EXPECT_EQ(defaults.Image().GetValue(0, 0, 0, 1),
+                  rookclient::model::DefaultValuesTable(3).GetValue(0, 0, 0, 1));
+        EXPECT_EQ(defaults.Image().GetValue(2, 12, 78, 3), 1) << "a refused block changes nothing";
+    }
+
+    server.Push(whole);
+    EXPECT_EQ(defaults.Image().Processing(), pushed.Processing());
+    EXPECT_EQ(defaults.Image().Routes(), pushed.Routes());
+    EXPECT_EQ(defaults.Image().GetValue(2, 12, 30, 8), -3);
+    EXPECT_EQ(defaults.Image().GetValue(1, 5, 31, 0), 77);
+}

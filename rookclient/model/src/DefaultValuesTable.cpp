@@ -110,6 +110,21 @@ void DefaultValuesTable::SetSnapshot(int set, int kind, const CAutomationEvent& 
     }
 }
 
+bool DefaultValuesTable::Decode(std::span<const uint8_t> block) {
+    const BlockReader r(block);
+    if (!r.Valid() || r.Size() != default_values::kBlockSize) {
+        return false;
+    }
+    const auto take = [&r](size_t offset, std::vector<int16_t>& values) {
+        for (size_t i = 0; i < values.size(); ++i) {
+            values[i] = static_cast<int16_t>(r.U16(offset + 2 * i));
+        }
+    };
+    take(default_values::kProcessingAt, processing_);
+    take(default_values::kRoutesAt, routes_);
+    return true;
+}
+
 namespace default_values {
 
 namespace {

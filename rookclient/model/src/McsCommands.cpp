@@ -9,8 +9,8 @@ namespace {
 constexpr int kMaxHours = 79;
 constexpr uint8_t kNegativeBit = 0x80;
 
-CommsBlock Sub(SubCommand sub, size_t size = kBlockSize) {
-    CommsBlock block(kCommand, size);
+CommsBlock Sub(SubCommand sub, size_t size = kBlockSize, uint32_t command = kCommand) {
+    CommsBlock block(command, size);
     block.PutU32(kSubCommandOffset, sub);
     return block;
 }
@@ -188,6 +188,10 @@ CommsBlock SetMCSLocalZero(uint8_t a1, uint8_t a2, uint8_t a3, uint8_t a4, uint8
     const uint8_t bytes[5] = {a1, a2, a3, a4, a5};
     block.PutBytes(kLocalZeroOffset, bytes);
     return block;
+}
+
+CommsBlock SetMCSDebug(bool on) {
+    return Sub(on ? kDebugOn : kDebugOff, kBlockSize, kDebugCommand);
 }
 
 }  // namespace rookclient::model::mcs

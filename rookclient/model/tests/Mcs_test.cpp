@@ -128,6 +128,22 @@ TEST(McsCommands, EachSubCommandHasItsCodeSizeAndFields) {
     EXPECT_EQ(attach.Size(), 16u);
 }
 
+TEST(McsCommands, TheDebugSwitchIsAMachineBlockOfItsOwnCodeWithOnlyItsSubCommandSet) {
+    for (const bool on : {true, false}) {
+        const CommsBlock block = mcs::SetMCSDebug(on);
+        BlockReader r(block.Bytes());
+        ASSERT_TRUE(r.Valid());
+        EXPECT_EQ(r.Command(), 297u);
+        EXPECT_EQ(r.Size(), 716u);
+        EXPECT_EQ(r.U32(20), on ? 56u : 57u);
+        for (size_t at = 12; at < r.Size(); ++at) {
+            if (at < 20 || at >= 24) {
+                ASSERT_EQ(r.U8(at), 0) << "byte " << at;
+            }
+        }
+    }
+}
+
 TEST(McsGroups, AssignFillsTheFirstEmptySlotAndLeavesAFullGroupAlone) {
     McsImage image;
     for (uint8_t id = 1; id <= 8; ++id) {

@@ -14,6 +14,19 @@ RookServer& ServerOf(void* userdata) {
     return static_cast<ControlInterface*>(userdata)->server;
 }
 
+// Sends a reply that was built step by step (closing its open array first with
+// `closeArray`) unless a step failed (r < 0); frees it either way.
+int FinishReply(sd_bus_message* reply, int r, bool closeArray) {
+    if (r >= 0 && closeArray) {
+        r = sd_bus_message_close_container(reply);
+    }
+    if (r >= 0) {
+        r = sd_bus_send(nullptr, reply, nullptr);
+    }
+    sd_bus_message_unref(reply);
+    return r;
+}
+
 int ReplyCount(sd_bus_message* m, size_t count) {
     return sd_bus_reply_method_return(m, "u", static_cast<uint32_t>(count));
 }
@@ -53,6 +66,24 @@ int OnClearImage(sd_bus_message* m, void* userdata, sd_bus_error*) {
     }
     ServerOf(userdata).ClearImage(object);
     return sd_bus_reply_method_return(m, "");
+}
+
+int OnGetImage(sd_bus_message* m, void* userdata, sd_bus_error* error) {
+    const char* object = nullptr;
+    const int r = sd_bus_message_read(m, "s", &object);
+    if (r < 0) {
+        return r;
+    }
+    const std::optional<std::vector<uint8_t>> image = ServerOf(userdata).Image(object);
+    if (!image) {
+        return sd_bus_error_set(error, kNoImageError, "the object has no image");
+    }
+    sd_bus_message* reply = nullptr;
+    int w = sd_bus_message_new_method_return(m, &reply);
+    if (w >= 0) {
+        w = sd_bus_message_append_array(reply, 'y', image->data(), image->size());
+    }
+    return FinishReply(reply, w, false);
 }
 
 int OnSetMicLine(sd_bus_message* m, void* userdata, sd_bus_error* error) {
@@ -118,14 +149,7 @@ int OnListCommands(sd_bus_message* m, void* userdata, sd_bus_error*) {
             r = sd_bus_message_close_container(reply);
         }
     }
-    if (r >= 0) {
-        r = sd_bus_message_close_container(reply);
-    }
-    if (r >= 0) {
-        r = sd_bus_send(nullptr, reply, nullptr);
-    }
-    sd_bus_message_unref(reply);
-    return r;
+    return FinishReply(reply, r, true);
 }
 
 int OnListObjects(sd_bus_message* m, void* userdata, sd_bus_error*) {
@@ -140,14 +164,7 @@ int OnListObjects(sd_bus_message* m, void* userdata, sd_bus_error*) {
             r = sd_bus_message_append(reply, "(sbu)", s.name.c_str(), s.hasImage, s.instances);
         }
     }
-    if (r >= 0) {
-        r = sd_bus_message_close_container(reply);
-    }
-    if (r >= 0) {
-        r = sd_bus_send(nullptr, reply, nullptr);
-    }
-    sd_bus_message_unref(reply);
-    return r;
+    return FinishReply(reply, r, true);
 }
 
 int OnExit(sd_bus_message* m, void* userdata, sd_bus_error*) {
@@ -173,6 +190,8 @@ const sd_bus_vtable kControlVtable[] = {
                             OnPushImage, SD_BUS_VTABLE_UNPRIVILEGED),
     SD_BUS_METHOD_WITH_ARGS("ClearImage", SD_BUS_ARGS("s", object), SD_BUS_NO_RESULT, OnClearImage,
                             SD_BUS_VTABLE_UNPRIVILEGED),
+    SD_BUS_METHOD_WITH_ARGS("GetImage", SD_BUS_ARGS("s", object), SD_BUS_RESULT("ay", image),
+                            OnGetImage, SD_BUS_VTABLE_UNPRIVILEGED),
     SD_BUS_METHOD_WITH_ARGS(
         "SetMicLine",
         SD_BUS_ARGS("u", line, "y", phantom, "y", pad, "y", gain, "y", select, "b", push),

@@ -13,6 +13,8 @@ class RookServer;
 
 inline constexpr char kControlPath[] = "/org/kestane/RookServer";
 inline constexpr char kControlInterface[] = "org.kestane.RookServer.Control";
+// GetImage's answer for an object without an image.
+inline constexpr char kNoImageError[] = "org.kestane.RookServer.NoImage";
 
 class ControlInterface {
   public:

@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "CommandText.h"
 #include "ControlInterface.h"
+#include "ImageText.h"
 #include "Options.h"
 #include "ProxyCommands.h"
 #include "platform/com/bus.h"
@@ -24,13 +26,30 @@ const char kUsage[] = R"(usage: rookctl [--bus session|system|ADDRESS] [--name N
   close CODE                          push a close request CODE to the client monitors
   not-ready N                         answer the next N DAdvise calls not-ready
   booting N                           answer the next N DAdvise calls booting
-  commands [OBJECT]                   list the command blocks received (all objects by default)
+  image OBJECT                        print OBJECT's current image decoded (a hex dump
+                                      where no layout is known)
+  decode OBJECT FILE                  print FILE's bytes decoded as OBJECT's image (no server)
+  commands [OBJECT]                   list the command blocks received (all objects by
+                                      default), each decoded where its layout is known
   objects                             list the server objects
-  proxies                             list every proxy with its operations (code, size,
-                                      send pattern, payload layout)
-  call CLASS [OPERATION]              attach a proxy of CLASS as a client does and call
-                                      OPERATION with neutral arguments (the server class must
-                                      be registered, e.g. by rookd --register)
+  proxies                             list every proxy with its operations: command code,
+                                      block size, send pattern, (arguments), payload layout
+  call CLASS [OPERATION [ARG...]] [-- OPERATION [ARG...]]...
+                                      make a proxy of CLASS as a client does, attach it, and
+                                      call each OPERATION with its ARGs, typed as `proxies`
+                                      lists them (the server class must be registered, e.g.
+                                      by rookd --register). A first OPERATION that is the
+                                      attach replaces the attach with neutral arguments.
+                                      Argument forms:
+                                        int uint short ushort byte window: 12, -3, 0x1f
+                                        bool: 0 1 true false on off    text: as it stands
+                                        hex: 01a2ff (':' or '.' between bytes allowed)
+                                        ints, texts: a,b,c ('' = none); N-ints, N-texts: N items
+                                        events: time:path:module:control:value[:old[:flags]],...
+                                        port: path:side:rack:card:port[:text]
+                                        relays: path:side:rack:card:port:relay,...
+                                        controls: a:b:c,...  tree-changes: value:first:second,...
+                                        routes: path:route,...   filter: the filter word
   exit                                end rookd cleanly
   die                                 kill rookd at once, as a crash would
 )";
@@ -38,6 +57,15 @@ const char kUsage[] = R"(usage: rookctl [--bus session|system|ADDRESS] [--name N
 int Fail(const std::string& text) {
     std::fprintf(stderr, "rookctl: %s\n", text.c_str());
     return 1;
+}
+
+bool ReadFile(const std::string& path, std::vector<uint8_t>& bytes) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return false;
+    }
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return true;
 }
 
 }  // namespace
@@ -63,8 +91,21 @@ int main(int argc, char** argv) {
     if (args[0] == "proxies" && args.size() == 1) {
         return rookd::ListProxies();
     }
-    if (args[0] == "call" && (args.size() == 2 || args.size() == 3)) {
-        return rookd::CallOperation(args[1], args.size() == 3 ? args[2] : std::string());
+    if (args[0] == "call") {
+        if (args.size() < 2) {
+            std::fputs(kUsage, stderr);
+            return 2;
+        }
+        return rookd::CallOperations(args[1],
+                                     std::vector<std::string>(args.begin() + 2, args.end()));
+    }
+    if (args[0] == "decode" && args.size() == 3) {
+        std::vector<uint8_t> bytes;
+        if (!ReadFile(args[2], bytes)) {
+            return Fail("cannot read " + args[2]);
+        }
+        std::fputs(rookd::DescribeImage(args[1], bytes).c_str(), stdout);
+        return 0;
     }
     sd_bus* bus = platform::com::CurrentThreadBus();
     if (!bus) {
@@ -85,19 +126,21 @@ int main(int argc, char** argv) {
                                               rookd::kControlInterface, m);
     };
     if (command == "set-image" && args.size() == 3) {
-        std::ifstream in(args[2], std::ios::binary);
-        if (!in) {
+        std::vector<uint8_t> bytes;
+        if (!ReadFile(args[2], bytes)) {
             return Fail("cannot read " + args[2]);
         }
-        std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                   std::istreambuf_iterator<char>());
         if ((r = start("SetImage")) >= 0 &&
             (r = sd_bus_message_append(call, "s", args[1].c_str())) >= 0 &&
             (r = sd_bus_message_append_array(call, 'y', bytes.data(), bytes.size())) >= 0) {
             r = sd_bus_message_append(call, "b", !noPush);
         }
-    } else if ((command == "push" || command == "clear-image") && args.size() == 2) {
-        if ((r = start(command == "push" ? "PushImage" : "ClearImage")) >= 0) {
+    } else if ((command == "push" || command == "clear-image" || command == "image") &&
+               args.size() == 2) {
+        const char* m = command == "push"    ? "PushImage"
+                        : command == "image" ? "GetImage"
+                                             : "ClearImage";
+        if ((r = start(m)) >= 0) {
             r = sd_bus_message_append(call, "s", args[1].c_str());
         }
     } else if (command == "mic-line" && args.size() == 6) {
@@ -166,7 +209,17 @@ int main(int argc, char** argv) {
                 std::printf("%s%02x", i == 0 ? " " : "", b[i]);
             }
             std::printf("%s\n", size > 64 ? "..." : "");
+            std::fputs(rookd::DescribeCommand(object, std::span(b, size)).c_str(), stdout);
             sd_bus_message_exit_container(reply);
+        }
+    } else if (command == "image") {
+        const void* bytes = nullptr;
+        size_t size = 0;
+        if (sd_bus_message_read_array(reply, 'y', &bytes, &size) >= 0) {
+            std::fputs(
+                rookd::DescribeImage(args[1], std::span(static_cast<const uint8_t*>(bytes), size))
+                    .c_str(),
+                stdout);
         }
     } else if (command == "objects") {
         r = sd_bus_message_enter_container(reply, 'a', "(sbu)");

@@ -14,6 +14,7 @@
 #include "PrivateBus.h"
 #include "Registration.h"
 #include "RookClient.h"
+#include "RunTool.h"
 #include "platform/com/bus.h"
 
 using namespace rookd;
@@ -39,26 +40,6 @@ bool NameHasOwner(const std::string& name) {
     sd_bus_message_unref(reply);
     sd_bus_error_free(&error);
     return has != 0;
-}
-
-struct ToolResult {
-    int status = -1;
-    std::string output;
-};
-
-ToolResult RunTool(const std::string& command) {
-    ToolResult result;
-    FILE* out = popen((command + " 2>&1").c_str(), "r");
-    if (!out) {
-        return result;
-    }
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, out)) {
-        result.output += buffer;
-    }
-    const int status = pclose(out);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
 }
 
 class RookdProgram : public ::testing::Test {
@@ -133,7 +114,7 @@ TEST_F(RookdProgram, RookctlSetsAMicLineThatAnAttachedClientReceivesAndListsItsC
 }
 
 TEST_F(RookdProgram, RookctlCallsAProxysOperationAsAClientWouldAndRookdRecordsIt) {
-    const ToolResult call = Rookctl("call CFrameRateRookObject SetFrameRate");
+    const ToolResult call = Rookctl("call CFrameRateRookObject SetFrameRate 25");
     EXPECT_EQ(call.status, 0) << call.output;
     const ToolResult commands = Rookctl("commands FrameRateRook");
     EXPECT_NE(commands.output.find("command=72 size=16"), std::string::npos) << commands.output;

@@ -18,9 +18,9 @@ namespace rookd::testing {
 class ServerOnPrivateBus : public ::testing::Test {
   protected:
     void SetUp() override {
-        const std::string name = platform::com::testing::UniqueBusName("rookd");
-        ASSERT_TRUE(RegisterServer(name));
-        thread_.Run([&] { server_ = RookServer::Start(name, &started_); });
+        name_ = platform::com::testing::UniqueBusName("rookd");
+        ASSERT_TRUE(RegisterServer(name_));
+        thread_.Run([&] { server_ = RookServer::Start(name_, &started_); });
         ASSERT_EQ(started_, platform::com::S_OK);
     }
     void TearDown() override {
@@ -31,6 +31,7 @@ class ServerOnPrivateBus : public ::testing::Test {
         thread_.Run([&] { work(*server_); });
     }
 
+    std::string name_;  // the server's bus name
     platform::com::testing::LoopThread thread_;
     std::unique_ptr<RookServer> server_;  // serving thread only
     platform::com::HRESULT started_ = platform::com::E_FAIL;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -45,6 +46,11 @@ class DefaultValuesTable {
     // here: module 1 control 7 also sets control 7 of modules 2-4, module 9 control 5 also
     // control 5 of module 10.
     void SetSnapshot(int set, int kind, const CAutomationEvent& event);
+
+    // Takes both tables from a pushed default values block (the layout Save sends). A block
+    // whose stated size is not its real size, or that is not exactly a default values block,
+    // changes nothing and answers false.
+    bool Decode(std::span<const uint8_t> block);
 
     const std::vector<int16_t>& Processing() const { return processing_; }
     const std::vector<int16_t>& Routes() const { return routes_; }

@@ -13,6 +13,8 @@ namespace rookclient::model::mcs {
 
 inline constexpr uint32_t kAttach = 161;
 inline constexpr uint32_t kCommand = 162;
+// The server's machine-control debug switch: the same block, its own command code.
+inline constexpr uint32_t kDebugCommand = 297;
 inline constexpr size_t kBlockSize = 716;
 inline constexpr size_t kMachineBlockSize = 848;
 
@@ -59,6 +61,9 @@ enum SubCommand : uint32_t {
     kSetSynchroRef = 53,
     kSetFeetAndFrames = 54,
     kSetLocalZero = 55,
+    // Sub-commands of kDebugCommand.
+    kDebugOn = 56,
+    kDebugOff = 57,
 };
 
 // A time as four packed BCD bytes (hours, minutes, seconds, frames); bit 7 of the hours byte
@@ -99,5 +104,8 @@ CommsBlock SetSynchroRef(uint8_t ref);
 CommsBlock SetMCSFeetAndFrames(uint8_t a1, uint8_t a2, uint8_t a3, uint8_t a4, uint8_t a5,
                                uint8_t a6);
 CommsBlock SetMCSLocalZero(uint8_t a1, uint8_t a2, uint8_t a3, uint8_t a4, uint8_t a5);
+// Turns the server's machine-control debugging on (sub-command 56) or off (57): a 716-byte
+// block with command 297 and the sub-command at 20, every other field zero.
+CommsBlock SetMCSDebug(bool on);
 
 }  // namespace rookclient::model::mcs
