@@ -12,6 +12,7 @@
 #include "MicDlgFixture.h"
 #include "RemoteControl.h"
 #include "mic/osc/OscMessage.h"
+#include "mic/ui/CBmpButton.h"
 
 using mic::osc::OscMessage;
 using mic::osc::OscValue;
@@ -143,9 +144,12 @@ struct Remote {
         return client->Valid();
     }
     bool AllOnLine(int racks) {
-        QTRY_COMPARE_WITH_TIMEOUT(s.C().Engine().OnLineCount(), racks, 15000);
+        QElapsedTimer clock;
+        clock.start();
+        while (s.C().Engine().OnLineCount() != racks && clock.elapsed() < 20000)
+            QTest::qWait(20);
         s.Settle();
-        return true;
+        return s.C().Engine().OnLineCount() == racks;
     }
 };
 
@@ -264,12 +268,13 @@ void RemoteControlAgainstRacks::aSubscriptionSeesOperatorPresetAndFrontPanelChan
     QTest::mouseClick(r.s.window->PhantomButton(3), Qt::LeftButton);
     QCOMPARE(IntOf(c.WaitFor("/mic/rack/1/channel/4/phantom")), 1);
 
-    // The front panel of rack 2 sets channel 6 to 45 dB with phantom power.
-    px5r::ChannelState panel = r.s.sim->Rack(1).channels[5];
+    // The front panel of the displayed rack (the one whose changes the line fetches) sets
+    // channel 6 to 45 dB with phantom power.
+    px5r::ChannelState panel = r.s.sim->Rack(0).channels[5];
     panel.setting = 0x48;
-    r.s.sim->FrontPanel(1, 5, panel);
-    QCOMPARE(IntOf(c.WaitFor("/mic/rack/2/channel/6/gain", 20000)), 45);
-    QCOMPARE(IntOf(c.WaitFor("/mic/rack/2/channel/6/phantom")), 1);
+    r.s.sim->FrontPanel(0, 5, panel);
+    QCOMPARE(IntOf(c.WaitFor("/mic/rack/1/channel/6/gain", 20000)), 45);
+    QCOMPARE(IntOf(c.WaitFor("/mic/rack/1/channel/6/phantom")), 1);
 
     // A preset brings back what was stored before a remote change.
     r.s.Settle();
