@@ -83,7 +83,7 @@ void OscHandler::HandleMessage(const Peer& peer, const OscMessage& message) {
             Subscribe(peer, message.args);
             return;
         case Node::Unsubscribe:
-            Unsubscribe(peer);
+            Unsubscribe(peer, message.args);
             return;
         default:
             break;
@@ -221,40 +221,55 @@ void OscHandler::Set(const Peer& peer, const Target& t, const std::string& path,
     sender_.Send(peer, FieldMessage(t.rack, t.channel, t.field));
 }
 
+// [i seconds [i port]]: the port is for surfaces that send from one port and listen on
+// another; the pushes then go to the sender's host at that port.
 void OscHandler::Subscribe(const Peer& peer, const std::vector<OscValue>& args) {
     int lease = kDefaultLeaseSeconds;
-    if (args.size() > 1) {
+    Peer to = peer;
+    if (args.size() > 2) {
         Error(peer, "/mic/subscribe", error::kOneArgument);
         return;
     }
-    if (args.size() == 1) {
-        const OscValue& v = args.front();
-        const double n = v.IsNumber() ? v.Number() : -1;
-        if (!v.IsNumber() || v.type == 'T' || v.type == 'F' || !std::isfinite(n) || n < 1 ||
-            n > kMaxLeaseSeconds) {
-            Error(peer, "/mic/subscribe", error::kBadLease);
+    auto whole = [](const OscValue& v, double low, double high) {
+        const double n = v.IsNumber() && v.type != 'T' && v.type != 'F' ? v.Number() : -1;
+        return std::isfinite(n) && n >= low && n <= high && n == std::floor(n) ? static_cast<int>(n)
+                                                                               : -1;
+    };
+    if (!args.empty() && (lease = whole(args[0], 1, kMaxLeaseSeconds)) < 0) {
+        Error(peer, "/mic/subscribe", error::kBadLease);
+        return;
+    }
+    if (args.size() == 2) {
+        const int port = whole(args[1], 1, 65535);
+        if (port < 0) {
+            Error(peer, "/mic/subscribe", error::kBadPort);
             return;
         }
-        lease = static_cast<int>(n);
+        to.port = static_cast<uint16_t>(port);
     }
     const int64_t now = Now();
     std::erase_if(subscriptions_, [&](const Subscription& s) { return s.expiresMs <= now; });
     auto it = std::find_if(subscriptions_.begin(), subscriptions_.end(),
-                           [&](const Subscription& s) { return s.peer == peer; });
+                           [&](const Subscription& s) { return s.peer == to; });
     if (it == subscriptions_.end()) {
         if (subscriptions_.size() >= kMaxSubscribers) {
             Error(peer, "/mic/subscribe", error::kTooManySubscribers);
             return;
         }
-        subscriptions_.push_back({peer, 0});
+        subscriptions_.push_back({to, 0});
         it = subscriptions_.end() - 1;
     }
     it->expiresMs = now + int64_t{lease} * 1000;
     sender_.Send(peer, {std::string(kSubscribedAddress), {OscValue::Int(lease)}});
 }
 
-void OscHandler::Unsubscribe(const Peer& peer) {
-    std::erase_if(subscriptions_, [&](const Subscription& s) { return s.peer == peer; });
+// Ends the sender's subscription, and one it made for another port of its host.
+void OscHandler::Unsubscribe(const Peer& peer, const std::vector<OscValue>& args) {
+    Peer to = peer;
+    if (args.size() == 1 && args[0].IsNumber() && args[0].Number() >= 1 &&
+        args[0].Number() <= 65535)
+        to.port = static_cast<uint16_t>(args[0].Number());
+    std::erase_if(subscriptions_, [&](const Subscription& s) { return s.peer == to; });
     sender_.Send(peer, {std::string(kUnsubscribedAddress), {}});
 }
 

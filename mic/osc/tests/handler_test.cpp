@@ -308,9 +308,26 @@ TEST_F(Fixture, SubscribersGetEveryAppliedChangeUntilTheyLeaveOrTheirLeaseEnds) 
     EXPECT_TRUE(sender.sent.empty());
 }
 
+TEST_F(Fixture, ASurfaceThatListensOnAnotherPortGetsItsPushesThere) {
+    EXPECT_EQ(Ask("/mic/subscribe", {I(60), I(8000)}),
+              std::vector{Msg("/mic/subscribed", {I(60)})});
+    sender.sent.clear();
+    handler->RackLineChanged(3, true);
+    const Peer listening{"127.0.0.1", 8000};
+    EXPECT_EQ(sender.To(listening), std::vector{Msg("/mic/rack/4/online", {I(1)})});
+    EXPECT_TRUE(sender.To(kPeer).empty());
+    // Unsubscribing from the sending port names the listening one.
+    Ask("/mic/unsubscribe");
+    EXPECT_EQ(handler->Subscribers(), 1u);
+    Ask("/mic/unsubscribe", {I(8000)});
+    EXPECT_EQ(handler->Subscribers(), 0u);
+}
+
 TEST_F(Fixture, SubscriptionsAreBoundedAndLeasesChecked) {
     for (const auto& lease : {std::vector{I(0)}, std::vector{I(86401)}, std::vector{S("60")},
-                              std::vector{F(std::nanf(""))}, std::vector{I(5), I(6)}}) {
+                              std::vector{F(std::nanf(""))}, std::vector{F(2.5f)},
+                              std::vector{I(5), I(0)}, std::vector{I(5), I(65536)},
+                              std::vector{I(5), S("9000")}, std::vector{I(5), I(6), I(7)}}) {
         ASSERT_EQ(Ask("/mic/subscribe", lease).size(), 1u);
         EXPECT_EQ(sender.sent[0].message.path, "/mic/error");
     }

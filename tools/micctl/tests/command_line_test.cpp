@@ -33,15 +33,15 @@ TEST(MicctlValues, EachFieldTakesItsOwnKindOfValue) {
     ASSERT_TRUE(SetValue("/mic/rack/1/channel/1/name", "Kick In", v, error));
     EXPECT_EQ(v, mic::osc::OscValue::String("Kick In"));
 
-    for (const auto& [address, text] : std::vector<std::pair<std::string, std::string>>{
-             {"/mic/rack/1/channel/1/gain", "75"},
-             {"/mic/rack/1/channel/1/gain", "dB"},
-             {"/mic/rack/1/channel/1/gain", "4 5"},
-             {"/mic/rack/1/channel/1/gain", "45.5"},
-             {"/mic/rack/1/channel/1/pad", "yes"},
-             {"/mic/rack/1/channel/1/console", "3"},
-             {"/mic/rack/1/online", "1"},
-             {"/mic/version", "x"}}) {
+    for (const auto& [address, text] :
+         std::vector<std::pair<std::string, std::string>>{{"/mic/rack/1/channel/1/gain", "75"},
+                                                          {"/mic/rack/1/channel/1/gain", "dB"},
+                                                          {"/mic/rack/1/channel/1/gain", "4 5"},
+                                                          {"/mic/rack/1/channel/1/gain", "45.5"},
+                                                          {"/mic/rack/1/channel/1/pad", "yes"},
+                                                          {"/mic/rack/1/channel/1/console", "3"},
+                                                          {"/mic/rack/1/online", "1"},
+                                                          {"/mic/version", "x"}}) {
         EXPECT_FALSE(SetValue(address, text, v, error)) << address << " " << text;
         EXPECT_FALSE(error.empty());
     }
@@ -52,18 +52,18 @@ TEST(MicctlOptions, ConnectionOptionsAreTakenOutAndCheckedWhereverTheyStand) {
     Args rest;
     std::string error;
     std::vector<std::pair<std::string, long>> values;
-    ASSERT_TRUE(ParseOptions({"1/1/gain", "--port", "9000", "45", "--host", "studio", "--count",
-                              "3", "--timeout", "50"},
-                             c, rest, error, {"--count"}, &values));
+    ASSERT_TRUE(ParseOptions(
+        {"1/1/gain", "--port", "9000", "45", "--host", "studio", "--count", "3", "--timeout", "50"},
+        c, rest, error, {"--count"}, &values));
     EXPECT_EQ(rest, (Args{"1/1/gain", "45"}));
     EXPECT_EQ(c.port, 9000);
     EXPECT_EQ(c.host, "studio");
     EXPECT_EQ(c.timeoutMs, 50);
     ASSERT_EQ(values.size(), 1u);
     EXPECT_EQ(values[0].second, 3);
-    for (const Args& bad : {Args{"--port"}, Args{"--port", "0"}, Args{"--port", "65536"},
-                            Args{"--port", "80x"}, Args{"--timeout", "-5"}, Args{"--colour"},
-                            Args{"--count", "2"}}) {
+    for (const Args& bad :
+         {Args{"--port"}, Args{"--port", "0"}, Args{"--port", "65536"}, Args{"--port", "80x"},
+          Args{"--timeout", "-5"}, Args{"--colour"}, Args{"--count", "2"}}) {
         EXPECT_FALSE(ParseOptions(bad, c, rest, error)) << bad[0];
     }
 }

@@ -2,9 +2,10 @@
 // them; inside the program they are 0-based.
 //
 //   /mic/version                             get: "mic <version>"
-//   /mic/subscribe [i seconds]               every change is pushed to the sender for that long
-//                                            (default 600 s, 1-86400); send again to renew
-//   /mic/unsubscribe                         stops the pushes
+//   /mic/subscribe [i seconds [i port]]      every change is pushed to the sender (or to its
+//                                            host at `port`) for that long (default 600 s,
+//                                            1-86400); send again to renew
+//   /mic/unsubscribe [i port]                stops the pushes
 //   /mic/rack/{1-16}                         get: the rack and its twelve channels (below)
 //   /mic/rack/{1-16}/online                  get: i 1/0 (read-only)
 //   /mic/rack/{1-16}/version                 get: s the rack's version from the last scan

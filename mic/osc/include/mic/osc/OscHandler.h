@@ -28,6 +28,7 @@ inline constexpr std::string_view kWrongType = "wrong argument type";
 inline constexpr std::string_view kBadName =
     "a name is up to 12 printable characters (Latin-1 range)";
 inline constexpr std::string_view kBadLease = "lease must be 1 to 86400 seconds";
+inline constexpr std::string_view kBadPort = "port must be 1 to 65535";
 inline constexpr std::string_view kTooManySubscribers = "too many subscribers";
 }  // namespace error
 
@@ -77,7 +78,7 @@ class OscHandler : public ChangeObserver {
     void Set(const Peer& peer, const Target& target, const std::string& path,
              const std::vector<OscValue>& args);
     void Subscribe(const Peer& peer, const std::vector<OscValue>& args);
-    void Unsubscribe(const Peer& peer);
+    void Unsubscribe(const Peer& peer, const std::vector<OscValue>& args);
     void Error(const Peer& peer, std::string_view path, std::string_view reason);
     OscMessage FieldMessage(int rack, int channel, ChannelField field) const;
     OscMessage ChannelMessage(int rack, int channel) const;
