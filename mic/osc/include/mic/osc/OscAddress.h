@@ -19,8 +19,8 @@
 //   /mic/rack/{r}/channel/{c}/name           get/set: s, up to 12 characters
 //   /mic/rack/{r}/channel/{c}/console        get: i console channel, 0 = none (read-only)
 //
-// Replies and pushes use the address that was asked for, with the value; errors and refusals
-// come as /mic/error with the address and the reason.
+// Replies and pushes come on the target's address (numbers without leading zeros) with the
+// value; errors and refusals come as /mic/error with the address asked for and the reason.
 #pragma once
 
 #include <optional>
