@@ -44,6 +44,13 @@ struct MessageDeleter {
 };
 using MessagePtr = std::unique_ptr<void, MessageDeleter>;
 
+template <typename T>
+T Read(const void* p) {
+    T value;
+    std::memcpy(&value, p, sizeof value);
+    return value;
+}
+
 uint32_t ReadBigEndian32(const uint8_t* p) {
     return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
 }
@@ -70,22 +77,25 @@ bool DecodeMessage(const uint8_t* data, size_t size, std::vector<OscMessage>& ou
     for (int i = 0; i < argc; ++i) {
         OscValue v;
         v.type = types[i];
+        // liblo's argument pointers point into the packet, aligned to 4 bytes only, while its
+        // lo_arg union asks for 8: read the bytes, never through the union.
+        const void* arg = argv[i];
         switch (types[i]) {
             case 'i':
-                v.integer = argv[i]->i;
+                v.integer = Read<int32_t>(arg);
                 break;
             case 'h':
-                v.integer = argv[i]->h;
+                v.integer = Read<int64_t>(arg);
                 break;
             case 'f':
-                v.real = argv[i]->f;
+                v.real = Read<float>(arg);
                 break;
             case 'd':
-                v.real = argv[i]->d;
+                v.real = Read<double>(arg);
                 break;
             case 's':
             case 'S':
-                v.text = &argv[i]->s;
+                v.text = static_cast<const char*>(arg);
                 break;
             case 'T':
                 v.integer = 1;
