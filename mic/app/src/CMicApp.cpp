@@ -16,6 +16,7 @@
 #include "Demo.h"
 #include "InstanceChecker.h"
 #include "ProfileSettings.h"
+#include "RemoteControl.h"
 #include "console/ConsoleSettings.h"
 #include "mic/core/PresetFile.h"
 #include "mic/journal/ChangeJournal.h"
@@ -43,6 +44,15 @@ Arguments ParseArguments(const QStringList& arguments) {
             }
             a.simulate = n;
             ++i;
+        } else if (arg == QLatin1String("--osc")) {
+            bool ok = false;
+            const int port = i + 1 < arguments.size() ? arguments[i + 1].toInt(&ok) : 0;
+            if (!ok || port < 1 || port > 65535) {
+                a.error = QStringLiteral("--osc needs a UDP port from 1 to 65535");
+                return a;
+            }
+            a.oscPort = port;
+            ++i;
         } else if (arg == QLatin1String("--demo")) {
             if (i + 1 >= arguments.size()) {
                 a.error = QStringLiteral("--demo needs a directory");
@@ -59,11 +69,15 @@ Arguments ParseArguments(const QStringList& arguments) {
 
 QString UsageText() {
     return QStringLiteral(
-        "Usage: mic [ZERIN] [--simulate N] [--demo DIR]\n"
+        "Usage: mic [ZERIN] [--simulate N] [--osc PORT] [--demo DIR]\n"
         "Remote Microphone Amplifier Control: the controller of PX5R pre-amp racks.\n\n"
         "  ZERIN          the alternate gain artwork (the whole argument string must be ZERIN)\n"
         "  --simulate N   run N simulated racks (1-16) on an internal pseudo-terminal; every\n"
         "                 communication port leads to them\n"
+        "  --osc PORT     turn the remote control (OSC over UDP) on for this run, on this port;\n"
+        "                 it listens where the profile's \"OSC Address\" says (default\n"
+        "                 127.0.0.1) and answers the peers its \"OSC Allow\" list names when\n"
+        "                 that address is not a loopback address\n"
         "  --demo DIR     with --simulate: operate the program for a few seconds and write\n"
         "                 DIR/screenshot.png and DIR/report.txt (exit code 0 when every step\n"
         "                 reached the racks); runs offscreen unless QT_QPA_PLATFORM names a\n"
@@ -240,6 +254,30 @@ int CMicApp::InitInstance(const Arguments& args) {
     window.Initialise(publish);
     if (link) {
         link->AttachClientMonitor();
+    }
+    // The remote control, when the profile or the command line turns it on: polled from this
+    // loop, so remote sets run on the main thread between the window's own events.
+    std::unique_ptr<mic::osc::RemoteControl> remote;
+    std::string oscProblem;
+    mic::osc::OscSettings osc = ReadOscSettings(oscProblem);
+    if (!oscProblem.empty()) {
+        std::fprintf(stderr, "mic: remote control off: %s\n", oscProblem.c_str());
+    }
+    if (args.oscPort > 0) {
+        osc.enabled = true;
+        osc.port = static_cast<uint16_t>(args.oscPort);
+    }
+    if (osc.enabled) {
+        remote = std::make_unique<mic::osc::RemoteControl>(window.Controller());
+        std::string error;
+        if (remote->Start(osc, "mic " KESTANE_VERSION, error)) {
+            std::fprintf(stderr, "mic: remote control on %s port %u\n",
+                         osc.address.empty() ? mic::osc::kDefaultAddress : osc.address.c_str(),
+                         unsigned(remote->Port()));
+        } else {
+            std::fprintf(stderr, "mic: remote control off: %s\n", error.c_str());
+            remote.reset();
+        }
     }
     window.exec();
     return 0;

@@ -20,6 +20,7 @@ struct Arguments {
     std::string raw;   // the argument string without the Linux options below
     int simulate = 0;  // --simulate N: N racks of px5r-sim on an internal pty
     QString demoDir;   // --demo DIR: offscreen run that writes screenshot.png and report.txt
+    int oscPort = 0;   // --osc PORT: the remote control on for this run
     bool help = false;
     QString error;  // a malformed option
 };

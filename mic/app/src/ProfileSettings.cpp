@@ -93,6 +93,25 @@ void ReadPopupOptions(MicSettings& settings) {
     settings.popupControls = value != 0;
 }
 
+mic::osc::OscSettings ReadOscSettings(std::string& problem) {
+    CCurrentUserRegistryObject registry;
+    mic::osc::OscSettings osc;
+    int32_t enabled = 0;
+    registry.ReadNumber(kSettingsKey, "OSC Enabled", enabled, 0);
+    int32_t port = mic::osc::kDefaultPort;
+    registry.ReadNumber(kSettingsKey, "OSC Port", port, mic::osc::kDefaultPort);
+    registry.ReadString(kSettingsKey, "OSC Address", osc.address, "");
+    registry.ReadString(kSettingsKey, "OSC Allow", osc.allow, "");
+    osc.enabled = enabled != 0;
+    if (port < 1 || port > 65535) {
+        problem = "\"OSC Port\" " + std::to_string(port) + " is not a port (1-65535)";
+        osc.enabled = false;
+    } else {
+        osc.port = static_cast<uint16_t>(port);
+    }
+    return osc;
+}
+
 RegistryProfileWriter::RegistryProfileWriter() = default;
 
 void RegistryProfileWriter::WriteInt(std::string_view name, int32_t value) {

@@ -8,6 +8,7 @@
 
 #include "console/GenericRegistryObject.h"
 #include "mic/core/MicSettings.h"
+#include "mic/osc/OscServer.h"
 
 namespace mic::app {
 
@@ -40,6 +41,12 @@ class RegistryProfileWriter : public ProfileWriter {
   private:
     CCurrentUserRegistryObject registry_;
 };
+
+// The remote control: "OSC Enabled" (DWORD, default 0), "OSC Port" (DWORD, default 7770),
+// "OSC Address" (REG_SZ, default empty: 127.0.0.1) and "OSC Allow" (REG_SZ, the peers answered
+// when the address is not a loopback address). Read only; the operator sets them with kreg.
+// A port outside 1-65535 leaves the remote control off, with the reason in `problem`.
+mic::osc::OscSettings ReadOscSettings(std::string& problem);
 
 // The save of the settings table: "Auto Load", "Auto Restore", "FileName", "Communication Port".
 void SaveSettings(ProfileWriter& writer, const MicSettings& settings);

@@ -192,6 +192,34 @@ class AppStart : public QObject {
         QCOMPARE(ReadProfile(false).settings.verifyEverySeconds, 86400u);  // timer stays in range
     }
 
+    void remoteControlIsOffUnlessTurnedOnAndABadPortKeepsItOff() {
+        std::string problem;
+        mic::osc::OscSettings osc = ReadOscSettings(problem);
+        QVERIFY(!osc.enabled);
+        QVERIFY(problem.empty());
+        QCOMPARE(osc.port, mic::osc::kDefaultPort);
+        QVERIFY(osc.address.empty() && osc.allow.empty());
+
+        RegistryProfileWriter writer;
+        writer.WriteInt("OSC Enabled", 1);
+        writer.WriteInt("OSC Port", 9000);
+        writer.WriteString("OSC Address", "0.0.0.0");
+        writer.WriteString("OSC Allow", "10.0.0.0/8");
+        osc = ReadOscSettings(problem);
+        QVERIFY(osc.enabled);
+        QCOMPARE(osc.port, uint16_t(9000));
+        QCOMPARE(osc.address, std::string("0.0.0.0"));
+        QCOMPARE(osc.allow, std::string("10.0.0.0/8"));
+        writer.WriteInt("OSC Port", 70000);
+        osc = ReadOscSettings(problem);
+        QVERIFY(!osc.enabled);
+        QVERIFY(problem.find("70000") != std::string::npos);
+
+        QCOMPARE(ParseArguments({"mic", "--osc", "7771"}).oscPort, 7771);
+        QVERIFY(!ParseArguments({"mic", "--osc", "0"}).error.isEmpty());
+        QVERIFY(!ParseArguments({"mic", "--osc"}).error.isEmpty());
+    }
+
     void aStaleRecordWakesNobody() {
         CInstanceChecker first("mictest");
         QVERIFY(first.IsFirstInstance());

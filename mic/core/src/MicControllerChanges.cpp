@@ -182,6 +182,12 @@ Redraw MicController::SetChannelName(int rack, int channel, std::string_view tex
     return r;
 }
 
+Redraw MicController::ReportRefusal(int rack, int channel, ChannelField field, int requested,
+                                    std::string_view reason, const ChangeOrigin& origin) {
+    ChangeScope scope(*this, origin);
+    return Refuse(rack, channel, field, requested, reason);
+}
+
 void MicController::NoteNameEditStart(int index) {
     if (!observers_.empty())
         nameEditStart_.try_emplace(index, state_.Name(index));

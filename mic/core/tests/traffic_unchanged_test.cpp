@@ -41,6 +41,13 @@ const std::vector<QuietSwitch>& QuietSwitches() {
              s.rackMend = MicSettings{}.rackMend;
          },
          {}},
+        {"microphone types that allow phantom, and the full recall scope",
+         [](MicSettings& s) {
+             for (size_t i = 0; i < s.microphoneTypes.size(); ++i)
+                 s.microphoneTypes[i] = i % 2 ? MicType::Condenser : MicType::Dynamic;
+             s.restoreScope = kRecallEverything;
+         },
+         {}},
     };
     return switches;
 }

@@ -132,6 +132,10 @@ class MicController : public ProtocolHost {
     Redraw SetChannelField(int rack, int channel, ChannelField field, int value,
                            const ChangeOrigin& origin);
     Redraw SetChannelName(int rack, int channel, std::string_view text, const ChangeOrigin& origin);
+    // Main thread. A set refused by a rule outside the controller (a remote peer asking for an
+    // off-line rack): reported to the observers like the controller's own refusals.
+    Redraw ReportRefusal(int rack, int channel, ChannelField field, int requested,
+                         std::string_view reason, const ChangeOrigin& origin);
 
     // Main thread. The read-back state of a rack, and how many fields its last read-back found
     // different from the controller (before they were mended).
