@@ -230,7 +230,8 @@ int CMicApp::InitInstance(const Arguments& args) {
         if (link) {
             link->AttachClientMonitor();
         }
-        return RunDemo(window, simulator.get(), args.simulate, args.demoDir);
+        return RunDemo(window, simulator.get(), args.simulate, args.demoDir,
+                       link ? link->ImageSource() : nullptr);
     }
 
     // A signal closes the program as a shutdown request from the console does: settings and

@@ -1,15 +1,13 @@
 #include "Demo.h"
 
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QPixmap>
 #include <QTextStream>
-#include <functional>
 
+#include "ConsoleDemo.h"
+#include "DemoSupport.h"
 #include "mic/core/MicController.h"
 #include "mic/core/PresetFile.h"
 #include "mic/ui/CBmpButton.h"
@@ -17,40 +15,12 @@
 #include "px5r/Simulator.h"
 
 namespace mic::app {
-namespace {
 
-// Lets the window run (timers, replies) until `done` holds or `ms` passed.
-bool RunUntil(const std::function<bool()>& done, int ms) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > ms) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
-
-void RunFor(int ms) {
-    RunUntil([] { return false; }, ms);
-}
-
-}  // namespace
-
-int RunDemo(mic::ui::CMicDlg& window, px5r::Simulator* sim, int racks, const QString& dir) {
+int RunDemo(mic::ui::CMicDlg& window, px5r::Simulator* sim, int racks, const QString& dir,
+            ConsoleImageSource* console) {
     QDir().mkpath(dir);
-    QStringList report;
-    bool allGood = true;
-    QElapsedTimer clock;
-    clock.start();
-    auto note = [&](bool ok, const QString& what) {
-        report << QStringLiteral("[%1] %2 s  %3")
-                      .arg(ok ? QStringLiteral(" ok ") : QStringLiteral("FAIL"))
-                      .arg(clock.elapsed() / 1000.0, 5, 'f', 2)
-                      .arg(what);
-        allGood = allGood && ok;
-    };
+    DemoReport report;
+    auto note = [&](bool ok, const QString& what) { report.Note(ok, what); };
     MicController& c = window.Controller();
     auto rackSetting = [&](int rack, int channel) {
         return sim->Rack(rack).channels[channel].setting;
@@ -60,9 +30,10 @@ int RunDemo(mic::ui::CMicDlg& window, px5r::Simulator* sim, int racks, const QSt
         RunFor(300);
     };
 
-    report << QStringLiteral("mic demonstration run against %1 simulated rack(s) on %2")
-                  .arg(racks)
-                  .arg(QString::fromStdString(sim->SlavePath()));
+    report.Line(QStringLiteral("mic demonstration run against %1 simulated rack(s) on %2%3")
+                    .arg(racks)
+                    .arg(QString::fromStdString(sim->SlavePath()))
+                    .arg(console ? QStringLiteral(", following the console") : QString()));
     note(sim->Running(), QStringLiteral("simulated racks started"));
 
     const bool online = RunUntil([&] { return c.Engine().OnLineCount() >= racks; }, 15000);
@@ -155,30 +126,33 @@ int RunDemo(mic::ui::CMicDlg& window, px5r::Simulator* sim, int racks, const QSt
     }
     RunFor(600);
 
-    const px5r::SimStats stats = sim->Stats();
-    report << QStringLiteral(
-                  "line: %1 frames (%2 polls, %3 set channel, %4 set direct, "
-                  "%5 data requests), %6 answers")
-                  .arg(stats.framesReceived)
-                  .arg(stats.polls)
-                  .arg(stats.setChannels)
-                  .arg(stats.setDirects)
-                  .arg(stats.dataRequests)
-                  .arg(stats.answersSent);
-
+    // With the console followed, the picture shows the popup its lines opened.
     const QString shot = QDir(dir).filePath(QStringLiteral("screenshot.png"));
-    const bool saved = window.grab().save(shot);
-    note(saved, QStringLiteral("screenshot written: %1").arg(shot));
-    report << (allGood ? QStringLiteral("RESULT: every step reached the racks")
-                       : QStringLiteral("RESULT: some steps failed"));
+    if (console) {
+        RunConsoleDemo(window, *sim, *console, report, shot);
+    } else {
+        note(SaveWindowPicture(window, shot), QStringLiteral("screenshot written: %1").arg(shot));
+    }
+
+    const px5r::SimStats stats = sim->Stats();
+    report.Line(QStringLiteral("line: %1 frames (%2 polls, %3 set channel, %4 set direct, "
+                               "%5 data requests), %6 answers")
+                    .arg(stats.framesReceived)
+                    .arg(stats.polls)
+                    .arg(stats.setChannels)
+                    .arg(stats.setDirects)
+                    .arg(stats.dataRequests)
+                    .arg(stats.answersSent));
+    report.Line(report.AllGood() ? QStringLiteral("RESULT: every step reached the racks")
+                                 : QStringLiteral("RESULT: some steps failed"));
 
     QFile file(QDir(dir).filePath(QStringLiteral("report.txt")));
     if (file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
-        QTextStream(&file) << report.join(QLatin1Char('\n')) << '\n';
+        QTextStream(&file) << report.Text();
     }
-    QTextStream(stdout) << report.join(QLatin1Char('\n')) << '\n';
+    QTextStream(stdout) << report.Text();
     window.ShutdownRequest();
-    return allGood ? 0 : 1;
+    return report.AllGood() ? 0 : 1;
 }
 
 }  // namespace mic::app

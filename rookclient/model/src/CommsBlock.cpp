@@ -52,7 +52,10 @@ bool CommsBlock::PutText(size_t offset, size_t width, std::string_view text) {
         n = cut;
     }
     std::fill_n(bytes_.begin() + static_cast<std::ptrdiff_t>(offset), room, uint8_t{0});
-    std::memcpy(bytes_.data() + offset, text.data(), n);
+    // An empty text may have no storage at all (a null pointer), which memcpy must not get.
+    if (n > 0) {
+        std::memcpy(bytes_.data() + offset, text.data(), n);
+    }
     return n == text.size();
 }
 

@@ -33,6 +33,11 @@ TEST(CommsBlock, TextStaysInsideItsFieldAndTheBlock) {
     EXPECT_EQ(r.U8(27), 0);
     EXPECT_EQ(r.U8(30), 0);
 
+    // An empty text, even one without storage, empties the field.
+    EXPECT_TRUE(b.PutText(24, 200, std::string_view()));
+    EXPECT_EQ(r.Text(24, 200), "");
+    EXPECT_EQ(r.U8(24), 0);
+
     // A field that runs past the block is cut at the block's end.
     CommsBlock small(1, 20);
     EXPECT_FALSE(small.PutText(16, 200, "abcdef"));
