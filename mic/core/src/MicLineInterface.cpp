@@ -17,6 +17,7 @@ int CMicLineInterface::OnLinkIn(_CommsStructure* block) {
     }
     CFastSingleLock lock(&imageLock_);
     std::memcpy(micLineImage_, bytes + rookclient::kHeaderSize, kMicLineImageSize);
+    received_ = true;
     // A burst of images leaves at most one notice waiting; it reads the newest image.
     notices_.PostOnce([](ConsoleNoticeTarget& owner) { owner.OnButtonFromVantor(0, 0); });
     return 1;
@@ -24,7 +25,8 @@ int CMicLineInterface::OnLinkIn(_CommsStructure* block) {
 
 void CMicLineInterface::WithImage(const std::function<void(const uint8_t* image)>& apply) {
     CFastSingleLock lock(&imageLock_);
-    apply(micLineImage_);
+    if (received_)
+        apply(micLineImage_);
 }
 
 }  // namespace mic

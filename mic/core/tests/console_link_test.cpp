@@ -112,6 +112,8 @@ TEST_F(ConsoleLink, MicLineBlocksOfAnyOtherSizeChangeNothing) {
 TEST_F(ConsoleLink, WithoutAnOwnerTheImageIsKeptAndNoNoticeGoes) {
     CMicLineInterface line(nullptr);
     line.MLAttach();
+    // Nothing is offered before the console's first image: zeros would switch phantom on.
+    EXPECT_TRUE(CopyOf(line).empty());
     factory.Last().Push(Image(5));
     EXPECT_EQ(CopyOf(line), std::vector<uint8_t>(480, 5));
     line.SetOwner(&target);

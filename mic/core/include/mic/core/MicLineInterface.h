@@ -26,11 +26,13 @@ class CMicLineInterface : public CMicLineRookObject, public ConsoleImageSource {
     // (stated and real size); any other block changes nothing.
     int OnLinkIn(_CommsStructure* block) override;
 
-    // Main thread.
+    // Main thread. Calls `apply` only once the console has sent an image: before that there is
+    // nothing to follow (an all-zero image would mean phantom on for every line).
     void WithImage(const std::function<void(const uint8_t* image)>& apply) override;
 
   private:
     uint8_t micLineImage_[kMicLineImageSize] = {};
+    bool received_ = false;  // an image has arrived
     CFastCriticalSection imageLock_;
     NoticePoster notices_;
 };
