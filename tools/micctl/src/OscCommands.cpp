@@ -49,8 +49,11 @@ bool IsError(const OscMessage& m) {
 
 void PrintMessage(const OscMessage& m, bool withPath, std::ostream& out) {
     std::string line = withPath ? m.path : "";
-    for (const OscValue& v : m.args)
-        line += (line.empty() ? "" : " ") + ValueText(v);
+    for (const OscValue& v : m.args) {
+        if (!line.empty())
+            line += ' ';
+        line += ValueText(v);
+    }
     out << line << "\n";
 }
 

@@ -19,8 +19,14 @@ using namespace rookclient::model;
 // At most this many differences from the built-in defaults are listed.
 constexpr int kDefaultValueLinesShown = 200;
 
+// Built by appending: GCC 12 at -O3 mistakes "\"" + std::string(...) for an overlapping copy.
 std::string Quoted(std::string_view text) {
-    return "\"" + std::string(text) + "\"";
+    std::string quoted;
+    quoted.reserve(text.size() + 2);
+    quoted += '"';
+    quoted += text;
+    quoted += '"';
+    return quoted;
 }
 
 std::string RouteText(const IORoutingImage& image, int path, int group) {
@@ -31,8 +37,9 @@ std::string RouteText(const IORoutingImage& image, int path, int group) {
             text += Format(" %d.%d.%d", route->rack, route->card, route->port);
             // The input and the two outputs are named as the client names them.
             if (group <= 2) {
-                text += " " + Quoted(image.GetName(path, group == 0 ? 0 : 1, route->rack,
-                                                   route->card, route->port));
+                text += ' ';
+                text += Quoted(
+                    image.GetName(path, group == 0 ? 0 : 1, route->rack, route->card, route->port));
             }
         }
     }
@@ -101,7 +108,9 @@ std::string RoutingText(std::span<const uint8_t> block) {
         for (int group = 0; group < IORoutingImage::kGroups; ++group) {
             const std::string routes = RouteText(image, path, group);
             if (!routes.empty()) {
-                text += Format("    group %d:", group) + routes + "\n";
+                text += Format("    group %d:", group);
+                text += routes;
+                text += '\n';
             }
         }
     }
