@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "mic/core/RackSync.h"
 #include "mic/core/MicrophoneType.h"
+#include "mic/core/RackSync.h"
 #include "mic/core/RecallScope.h"
 
 namespace mic {
