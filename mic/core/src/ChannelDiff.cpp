@@ -13,6 +13,34 @@ std::string NameText(const std::array<char, kNameSize>& name) {
 
 }  // namespace
 
+int SettingFieldValue(uint32_t setting, ChannelField field) {
+    switch (field) {
+        case ChannelField::Gain:
+            return static_cast<int>(setting & kGainMask);
+        case ChannelField::Phantom:
+            return (setting & kPhantomBit) ? 1 : 0;
+        case ChannelField::Phase:
+            return (setting & kPhaseBit) ? 1 : 0;
+        case ChannelField::Pad:
+            return (setting & kPadBit) ? 1 : 0;
+        default:
+            return -1;
+    }
+}
+
+int FieldValue(const PreampState& state, int index, ChannelField field) {
+    switch (field) {
+        case ChannelField::DirectOut:
+            return state.directSwitch[index] ? 1 : 0;
+        case ChannelField::ConsoleChannel:
+            return static_cast<int>(state.assignment[index]);
+        case ChannelField::Name:
+            return 0;
+        default:
+            return SettingFieldValue(state.setting[index] & 0x7F, field);
+    }
+}
+
 ChannelTables::ChannelTables(const PreampState& state)
     : directSwitch(state.directSwitch), assignment(state.assignment), name(state.name) {
     for (int i = 0; i < kChannels; ++i)
@@ -23,12 +51,12 @@ std::vector<ChannelChange> ChannelDifferences(const ChannelTables& before,
                                               const ChannelTables& after) {
     std::vector<ChannelChange> changes;
     ChannelChange c;
-    auto report = [&](ChannelField field, uint32_t was, uint32_t now) {
+    auto report = [&](ChannelField field, int was, int now) {
         if (was == now)
             return;
         c.field = field;
-        c.oldValue = static_cast<int>(was);
-        c.newValue = static_cast<int>(now);
+        c.oldValue = was;
+        c.newValue = now;
         changes.push_back(c);
     };
     for (int i = 0; i < kChannels; ++i) {
@@ -36,12 +64,12 @@ std::vector<ChannelChange> ChannelDifferences(const ChannelTables& before,
         c.channel = i % kChannelsPerRack;
         const uint32_t was = before.setting[i];
         const uint32_t now = after.setting[i];
-        report(ChannelField::Gain, was & kGainMask, now & kGainMask);
-        report(ChannelField::Phantom, (was & kPhantomBit) ? 1 : 0, (now & kPhantomBit) ? 1 : 0);
-        report(ChannelField::Phase, (was & kPhaseBit) ? 1 : 0, (now & kPhaseBit) ? 1 : 0);
-        report(ChannelField::Pad, (was & kPadBit) ? 1 : 0, (now & kPadBit) ? 1 : 0);
-        report(ChannelField::DirectOut, before.directSwitch[i], after.directSwitch[i]);
-        report(ChannelField::ConsoleChannel, before.assignment[i], after.assignment[i]);
+        for (ChannelField f : kSettingFields)
+            report(f, SettingFieldValue(was, f), SettingFieldValue(now, f));
+        report(ChannelField::DirectOut, static_cast<int>(before.directSwitch[i]),
+               static_cast<int>(after.directSwitch[i]));
+        report(ChannelField::ConsoleChannel, static_cast<int>(before.assignment[i]),
+               static_cast<int>(after.assignment[i]));
         if (before.name[i] != after.name[i]) {
             ChannelChange n = c;
             n.field = ChannelField::Name;

@@ -1,5 +1,7 @@
 #include "mic/core/DataBlockCompare.h"
 
+#include "mic/core/ChannelDiff.h"
+
 namespace mic {
 
 namespace {
@@ -31,12 +33,8 @@ std::vector<BlockDifference> CompareDataBlock(const PreampState& state, int rack
         if (!ring.HasPending(address, kCmdSetChannel, channel)) {
             const uint32_t mine = state.setting[i] & 0x7F;
             const uint32_t theirs = block[2 * c] & 0x7F;
-            differ(ChannelField::Gain, static_cast<int>(mine & kGainMask),
-                   static_cast<int>(theirs & kGainMask));
-            differ(ChannelField::Phantom, (mine & kPhantomBit) ? 1 : 0,
-                   (theirs & kPhantomBit) ? 1 : 0);
-            differ(ChannelField::Phase, (mine & kPhaseBit) ? 1 : 0, (theirs & kPhaseBit) ? 1 : 0);
-            differ(ChannelField::Pad, (mine & kPadBit) ? 1 : 0, (theirs & kPadBit) ? 1 : 0);
+            for (ChannelField f : kSettingFields)
+                differ(f, SettingFieldValue(mine, f), SettingFieldValue(theirs, f));
             if (withAssignments) {
                 const uint8_t assignByte = block[2 * c + 1];
                 differ(ChannelField::ConsoleChannel, WireAssignment(state.assignment[i]),

@@ -64,30 +64,9 @@ Redraw MicController::Refuse(int rack, int channel, ChannelField field, int requ
         c.channel = channel;
         c.field = field;
         const int i = ChannelIndex(rack, channel);
-        const uint32_t s = state_.setting[i] & 0x7F;
-        switch (field) {
-            case ChannelField::Gain:
-                c.oldValue = static_cast<int>(s & kGainMask);
-                break;
-            case ChannelField::Phantom:
-                c.oldValue = (s & kPhantomBit) ? 1 : 0;
-                break;
-            case ChannelField::Phase:
-                c.oldValue = (s & kPhaseBit) ? 1 : 0;
-                break;
-            case ChannelField::Pad:
-                c.oldValue = (s & kPadBit) ? 1 : 0;
-                break;
-            case ChannelField::DirectOut:
-                c.oldValue = static_cast<int>(state_.directSwitch[i]);
-                break;
-            case ChannelField::ConsoleChannel:
-                c.oldValue = static_cast<int>(state_.assignment[i]);
-                break;
-            case ChannelField::Name:
-                c.oldText = state_.Name(i);
-                break;
-        }
+        c.oldValue = FieldValue(state_, i, field);
+        if (field == ChannelField::Name)
+            c.oldText = state_.Name(i);
         c.newValue = requested < 0 ? (c.oldValue ? 0 : 1) : requested;
         c.refused = true;
         c.reason = std::string(reason);

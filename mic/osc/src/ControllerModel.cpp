@@ -1,5 +1,7 @@
 #include "mic/osc/ControllerModel.h"
 
+#include "mic/core/ChannelDiff.h"
+
 namespace mic::osc {
 
 namespace {
@@ -19,26 +21,9 @@ std::string ControllerModel::RackVersion(int rack) const {
 }
 
 int ControllerModel::Value(int rack, int channel, ChannelField field) const {
-    const PreampState& s = mic_.State();
-    const int i = ChannelIndex(rack, channel);
-    const uint32_t setting = s.setting[i] & 0x7F;
-    switch (field) {
-        case ChannelField::Gain:
-            return static_cast<int>(ClampGainStep(setting & kGainMask));
-        case ChannelField::Phantom:
-            return (setting & kPhantomBit) ? 1 : 0;
-        case ChannelField::Phase:
-            return (setting & kPhaseBit) ? 1 : 0;
-        case ChannelField::Pad:
-            return (setting & kPadBit) ? 1 : 0;
-        case ChannelField::DirectOut:
-            return s.directSwitch[i] ? 1 : 0;
-        case ChannelField::ConsoleChannel:
-            return static_cast<int>(s.assignment[i]);
-        case ChannelField::Name:
-            break;
-    }
-    return 0;
+    const int value = FieldValue(mic_.State(), ChannelIndex(rack, channel), field);
+    // A stored gain outside 20-70 dB reads as the nearest step, as the window shows it.
+    return field == ChannelField::Gain ? static_cast<int>(ClampGainStep(value)) : value;
 }
 
 std::string ControllerModel::Name(int rack, int channel) const {

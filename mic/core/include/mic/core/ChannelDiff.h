@@ -10,6 +10,15 @@
 
 namespace mic {
 
+// The value of a setting-byte field (gain: the step as stored; phantom, phase, pad: 0/1); -1 for
+// the fields the setting byte does not hold.
+int SettingFieldValue(uint32_t setting, ChannelField field);
+inline constexpr ChannelField kSettingFields[] = {ChannelField::Gain, ChannelField::Phantom,
+                                                  ChannelField::Phase, ChannelField::Pad};
+
+// The value of a field of channel `index` (name: 0, its text is the state's).
+int FieldValue(const PreampState& state, int index, ChannelField field);
+
 struct ChannelTables {
     std::array<uint32_t, kChannels> setting{};  // without bit 7
     std::array<uint32_t, kChannels> directSwitch{};
