@@ -28,6 +28,8 @@ class WriteLock {
   public:
     explicit WriteLock(const std::string& path) {
         EXPECT_EQ(sqlite3_open(path.c_str(), &db_), SQLITE_OK);
+        // The worker may still be in its start-up pruning: wait for it rather than fail.
+        sqlite3_busy_timeout(db_, 30000);
         EXPECT_EQ(sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
     }
     ~WriteLock() { Release(); }
